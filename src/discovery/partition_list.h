@@ -1,0 +1,81 @@
+#pragma once
+// The partition list and the per-row stores kept beside it: the one shared store of the program.
+// Each scan rebuilds all of it; afterwards only the rows' cells change.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quenbolt {
+
+// Column positions of a PartitionRow, in list order.
+enum Column : std::size_t {
+  kDriveLetterColumn = 0,  // "盘符"
+  kLabelColumn,            // "卷标"
+  kDiskColumn,             // "磁盘"
+  kPartitionColumn,        // "分区"
+  kTypeIdColumn,           // "分区标记"
+  kFormatNameColumn,       // "分区格式"
+  kKindColumn,             // "分区类型"
+  kCapacityColumn,         // "容量（M）"
+  kFreeSpaceColumn,        // "剩余空间（M）"
+  kDiskTypeColumn,         // "磁盘类型"
+  kColumnCount
+};
+
+// The column headers, in column order.
+const std::array<std::string, kColumnCount>& columnHeaders();
+
+// Kind texts of the "分区类型" column.
+extern const char* const kKindPrimary;        // "主"
+extern const char* const kKindPrimaryActive;  // "主，活动"
+extern const char* const kKindExtended;       // "扩展"
+extern const char* const kKindLogical;        // "逻辑"
+extern const char* const kKindActiveSuffix;   // "，活动"
+
+struct PartitionRow {
+  std::array<std::string, kColumnCount> cells;
+  int imageIndex = -1;  // 0 once the row has a drive letter
+
+  std::string& operator[](Column column) { return cells[column]; }
+  const std::string& operator[](Column column) const { return cells[column]; }
+};
+
+// A primary partition (a used MBR entry that is no container).
+struct PrimaryRecord {
+  std::size_t row = 0;
+  unsigned disk = 0;    // 0-based disk index
+  unsigned number = 0;  // system partition number
+  int flag = 0;         // 1 when the boot indicator was 0x80 at scan time
+};
+
+// A visited EBR.
+struct LogicalRecord {
+  std::size_t row = 0;
+  unsigned disk = 0;
+  unsigned number = 0;  // system partition number (primary count of the disk + visit count)
+};
+
+struct PartitionList {
+  std::vector<PartitionRow> rows;
+  // Beside each row, by row index:
+  std::vector<std::uint64_t> TableSectorOffset;   // byte offset of the sector holding the entry
+  std::vector<std::uint32_t> TypeByteOffset;      // position of the entry's type byte in it
+  std::vector<std::string> BootSectorOffsetText;  // partition start as 12 hex digits
+  std::vector<std::string> ScannedTypeId;         // type ID column as scanned
+  std::vector<std::string> ScannedLabel;          // label column at the end of the scan
+  std::vector<PrimaryRecord> PrimaryList;
+  std::vector<LogicalRecord> LogicalList;
+
+  std::size_t size() const { return rows.size(); }
+  void clear();
+  // The PrimaryRecord of `row`, or nullptr.
+  const PrimaryRecord* primaryRecordOf(std::size_t row) const;
+};
+
+// The disk index (0-based) a row's "磁盘" cell names, or -1 when the cell is no disk number.
+long diskIndexOfRow(const PartitionRow& row);
+
+}  // namespace quenbolt
