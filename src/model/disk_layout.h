@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <vector>
 
 #include "model/partition_table.h"
@@ -37,7 +38,7 @@ struct LayoutRow {
 // offset already read on this disk (`readOffsets`, shared by all containers of the disk), or
 // when the disk's read budget is spent.
 void ChainWalk(std::uint32_t containerStart, const SectorReader& read,
-               std::vector<std::uint64_t>& readOffsets,
+               std::set<std::uint64_t>& readOffsets,
                const std::function<void(std::uint64_t offset, const Sector& ebr)>& visit);
 
 // The rows of one disk, given its MBR. Empty when the MBR is not a valid table sector.

@@ -1,0 +1,47 @@
+#include "discovery/partition_list.h"
+
+namespace quenbolt {
+
+const char* const kKindPrimary = "主";
+const char* const kKindPrimaryActive = "主，活动";
+const char* const kKindExtended = "扩展";
+const char* const kKindLogical = "逻辑";
+const char* const kKindActiveSuffix = "，活动";
+
+const std::array<std::string, kColumnCount>& columnHeaders() {
+  static const std::array<std::string, kColumnCount> headers{
+      "盘符", "卷标", "磁盘", "分区", "分区标记",
+      "分区格式", "分区类型", "容量（M）", "剩余空间（M）", "磁盘类型"};
+  return headers;
+}
+
+void PartitionList::clear() {
+  rows.clear();
+  TableSectorOffset.clear();
+  TypeByteOffset.clear();
+  BootSectorOffsetText.clear();
+  ScannedTypeId.clear();
+  ScannedLabel.clear();
+  PrimaryList.clear();
+  LogicalList.clear();
+}
+
+const PrimaryRecord* PartitionList::primaryRecordOf(std::size_t row) const {
+  for (const PrimaryRecord& record : PrimaryList) {
+    if (record.row == row) return &record;
+  }
+  return nullptr;
+}
+
+long diskIndexOfRow(const PartitionRow& row) {
+  const std::string& cell = row[kDiskColumn];
+  if (cell.empty() || cell.size() > 9) return -1;
+  long number = 0;
+  for (char c : cell) {
+    if (c < '0' || c > '9') return -1;
+    number = number * 10 + (c - '0');
+  }
+  return number - 1;
+}
+
+}  // namespace quenbolt
