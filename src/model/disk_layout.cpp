@@ -8,7 +8,7 @@ namespace {
 // this disk (a loop, or a chain shared by two containers) or the disk's read budget is spent.
 bool readUnvisited(const SectorReader& read, std::set<std::uint64_t>& readOffsets,
                    std::uint64_t offset, Sector& sector) {
-  if (readOffsets.size() >= kMaxEbrReadsPerDisk) return false;
+  if (readOffsets.size() > kMaxEbrReadsPerDisk) return false;  // the set also holds the MBR
   if (!readOffsets.insert(offset).second) return false;
   read(offset, sector);  // a failed read leaves zeros: an invalid sector with all links 0
   return true;
