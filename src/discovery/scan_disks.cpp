@@ -1,0 +1,102 @@
+#include "discovery/scan_disks.h"
+
+#include <memory>
+#include <utility>
+
+#include "discovery/boot_sector_label_reader.h"
+#include "discovery/disk_enumeration.h"
+#include "discovery/volume_matching.h"
+#include "model/disk_layout.h"
+#include "model/gbk_text.h"
+
+namespace quenbolt {
+
+namespace {
+
+std::string kindText(const LayoutRow& layout) {
+  switch (layout.source) {
+    case RowSource::Container:
+      return kKindExtended;  // an MBR container shows no active flag, whatever its indicator
+    case RowSource::Primary:
+      return layout.entry.isActive() ? kKindPrimaryActive : kKindPrimary;
+    case RowSource::Ebr: {
+      std::string kind = layout.entry.isContainer() ? kKindExtended : kKindLogical;
+      if (layout.entry.isActive()) kind += kKindActiveSuffix;
+      return kind;
+    }
+  }
+  return std::string();
+}
+
+void appendRow(PartitionList& list, const TypeCatalogue& catalogue, unsigned disk,
+               const LayoutRow& layout) {
+  const std::size_t index = list.rows.size();
+  PartitionRow row;
+  row[kDiskColumn] = decimalText(std::uint64_t{disk} + 1);
+  if (layout.displayNumber != 0) row[kPartitionColumn] = decimalText(layout.displayNumber);
+  row[kTypeIdColumn] = hex2(layout.entry.type);
+  row[kFormatNameColumn] = catalogue.NameOf(row[kTypeIdColumn]);
+  row[kKindColumn] = kindText(layout);
+  row[kCapacityColumn] = capacityText(layout.entry.sectorCount);
+
+  list.TableSectorOffset.push_back(layout.tableSectorOffset);
+  list.TypeByteOffset.push_back(layout.typeByteOffset);
+  list.BootSectorOffsetText.push_back(offsetText(layout.partitionOffset));
+  list.ScannedTypeId.push_back(row[kTypeIdColumn]);
+
+  switch (layout.source) {
+    case RowSource::Primary:
+      list.PrimaryList.push_back(
+          PrimaryRecord{index, disk, layout.systemNumber, layout.entry.isActive() ? 1 : 0});
+      break;
+    case RowSource::Ebr:
+      // The layout numbers logicals after all primaries of their disk already.
+      list.LogicalList.push_back(LogicalRecord{index, disk, layout.systemNumber});
+      break;
+    case RowSource::Container:
+      break;
+  }
+  list.rows.push_back(std::move(row));
+}
+
+// The rows of disk `n`, or none when it cannot be opened or its first sector read. The handle
+// is closed before the next disk is opened.
+void scanDisk(Platform& platform, const TypeCatalogue& catalogue, unsigned n,
+              PartitionList& list) {
+  std::unique_ptr<DiskHandle> disk = platform.disks.openDisk(n, DiskAccess::Read);
+  if (!disk) return;
+  Sector mbr{};
+  if (!disk->readSector(0, mbr)) return;
+  const SectorReader read = [&disk](std::uint64_t offset, Sector& sector) {
+    return disk->readSector(offset, sector);
+  };
+  for (const LayoutRow& layout : walkDiskLayout(mbr, read)) appendRow(list, catalogue, n, layout);
+}
+
+}  // namespace
+
+void scanDisks(Platform& platform, const TypeCatalogue& catalogue, PartitionList& list) {
+  platform.ui.setCursor(Cursor::Wait);
+  list.clear();
+
+  // A disk index that fails is used up all the same: later disks keep their numbers.
+  const unsigned count = diskCount(platform.registry);
+  for (unsigned n = 0; n < count; ++n) scanDisk(platform, catalogue, n, list);
+
+  runVolumePass(platform, list);
+
+  // Hidden FAT32 partitions rarely carry a volume label the system will report; their boot
+  // sector holds the one the user set, so it wins over whatever the volume pass found.
+  for (std::size_t r = 0; r < list.size(); ++r) {
+    if (isInGroup(TypeGroup::HiddenFat32Types, list.rows[r][kTypeIdColumn])) {
+      list.rows[r][kLabelColumn] = readBootSectorLabel(platform, list, r);
+    }
+  }
+
+  list.ScannedLabel.reserve(list.size());
+  for (const PartitionRow& row : list.rows) list.ScannedLabel.push_back(row[kLabelColumn]);
+
+  platform.ui.setCursor(Cursor::Arrow);
+}
+
+}  // namespace quenbolt
