@@ -1,0 +1,44 @@
+#include "editing/apply_changes.h"
+
+#include "editing/boot_sector_label_writer.h"
+#include "editing/table_writers.h"
+#include "model/type_catalogue.h"
+
+namespace quenbolt {
+
+namespace {
+
+void writeLabels(Platform& platform, const PartitionList& list, ChangeReport& report) {
+  for (std::size_t row = 0; row < list.rows.size(); ++row) {
+    const PartitionRow& cells = list.rows[row];
+    const std::string& letter = cells[kDriveLetterColumn];
+    // Without a letter neither the system nor the boot sector is written.
+    if (letter.empty()) continue;
+    const std::string& label = cells[kLabelColumn];
+    if (row < list.ScannedLabel.size() && label == list.ScannedLabel[row]) continue;
+
+    // The system gets the text exactly as staged; it decides what its file system accepts.
+    if (!platform.volumes.setVolumeLabel(letter + ":\\", label)) {
+      report.failures.push_back(
+          ChangeFailure{row, ChangeKind::VolumeLabel, FailureReason::LabelRefused});
+    }
+    // The type pass has run, so a row just changed to a FAT32 type counts as one here; the
+    // writer itself only touches a sector that really is FAT32.
+    if (isInGroup(TypeGroup::Fat32LabelTypes, cells[kTypeIdColumn])) {
+      writeBootSectorLabel(platform, list, row, label, report);
+    }
+  }
+}
+
+}  // namespace
+
+ChangeReport applyChanges(Platform& platform, const PartitionList& list) {
+  ChangeReport report;
+  writeTypeIds(platform, list, report);
+  writeActiveFlags(platform, list, report);
+  writeLabels(platform, list, report);
+  platform.ui.requestClose();
+  return report;
+}
+
+}  // namespace quenbolt

@@ -1,0 +1,60 @@
+#include "editing/change_report.h"
+
+namespace quenbolt {
+
+namespace {
+
+std::string whatText(ChangeKind kind) {
+  switch (kind) {
+    case ChangeKind::TypeId: return "分区标记";
+    case ChangeKind::ActiveFlag: return "活动标记";
+    case ChangeKind::VolumeLabel: return "卷标";
+    case ChangeKind::BootSectorLabel: return "引导区卷标";
+  }
+  return "修改";
+}
+
+std::string whyText(FailureReason reason) {
+  switch (reason) {
+    case FailureReason::NotHexTypeId: return "分区标记无效";
+    case FailureReason::OpenFailed: return "打开磁盘失败";
+    case FailureReason::ReadFailed: return "读取扇区失败";
+    case FailureReason::TableChanged: return "分区表已被改动";
+    case FailureReason::WriteFailed: return "写入扇区失败";
+    case FailureReason::LabelRefused: return "卷标被系统拒绝";
+    case FailureReason::NotFat32: return "引导区不是 FAT32";
+  }
+  return "未知原因";
+}
+
+// Staged text as it may be shown on one line: control bytes (a command-line argument can hold
+// anything) become '?'.
+std::string oneLine(const std::string& text) {
+  std::string out = text;
+  for (char& c : out) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return out;
+}
+
+// "磁盘 1 分区 2"; a container, which has no number, by its kind and type: "磁盘 1 扩展 0F".
+std::string partitionText(const PartitionList& list, std::size_t row) {
+  if (row >= list.rows.size()) return "第 " + std::to_string(row + 1) + " 行";
+  const PartitionRow& cells = list.rows[row];
+  std::string text = "磁盘 " + cells[kDiskColumn];
+  if (!cells[kPartitionColumn].empty()) return text + " 分区 " + cells[kPartitionColumn];
+  const std::string scannedType = row < list.ScannedTypeId.size() ? list.ScannedTypeId[row] : "";
+  return text + " " + cells[kKindColumn] + " " + scannedType;
+}
+
+}  // namespace
+
+std::string describeFailure(const PartitionList& list, const ChangeFailure& failure) {
+  std::string line = partitionText(list, failure.row) + "：" + whatText(failure.kind);
+  if (failure.kind == ChangeKind::TypeId && failure.row < list.rows.size()) {
+    line += " \"" + oneLine(list.rows[failure.row][kTypeIdColumn]) + "\"";
+  }
+  return line + " 未写入（" + whyText(failure.reason) + "）";
+}
+
+}  // namespace quenbolt

@@ -1,0 +1,33 @@
+#include "editing/sector_patch.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace quenbolt {
+
+std::optional<FailureReason> patchSector(RawDisks& disks, const SectorPatch& patch) {
+  if (patch.firstByte > kSectorSize || patch.bytes.size() > kSectorSize - patch.firstByte) {
+    return FailureReason::TableChanged;
+  }
+  std::unique_ptr<DiskHandle> handle = disks.openDisk(patch.disk, DiskAccess::ReadWrite);
+  if (!handle) return FailureReason::OpenFailed;
+
+  Sector sector{};
+  // readSector zeroes the buffer again on a short read; writing that back would wipe the sector.
+  if (!handle->readSector(patch.sectorOffset, sector)) return FailureReason::ReadFailed;
+  if (patch.check) {
+    if (std::optional<FailureReason> refusal = patch.check(sector)) return refusal;
+  }
+  std::copy(patch.bytes.begin(), patch.bytes.end(), sector.begin() + patch.firstByte);
+  if (!handle->writeSector(patch.sectorOffset, sector)) return FailureReason::WriteFailed;
+  return std::nullopt;
+}
+
+bool recordOutcome(ChangeReport& report, std::size_t row, ChangeKind kind,
+                   const std::optional<FailureReason>& outcome) {
+  if (!outcome) return true;
+  report.failures.push_back(ChangeFailure{row, kind, *outcome});
+  return false;
+}
+
+}  // namespace quenbolt

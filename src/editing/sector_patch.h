@@ -1,0 +1,43 @@
+#pragma once
+// The one path by which the program changes a disk: read a whole sector, make sure it is still the
+// sector the change was planned against, change exactly the intended bytes, write the 512 bytes
+// back where they came from.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "editing/change_report.h"
+#include "model/sector.h"
+#include "platform/raw_disks.h"
+
+namespace quenbolt {
+
+// Looks at the sector just read and returns the reason not to write it, or nothing when the
+// sector still holds what the change expects.
+using SectorCheck = std::function<std::optional<FailureReason>(const Sector&)>;
+
+struct SectorPatch {
+  unsigned disk = 0;                // 0-based physical disk index
+  std::uint64_t sectorOffset = 0;   // byte offset of the sector on the disk
+  std::size_t firstByte = 0;        // position in the sector of the first byte to change
+  std::string bytes;                // the new bytes; they must fit inside the sector
+  SectorCheck check;                // may be empty: any sector read in full is accepted
+};
+
+// Opens the disk for reading and writing, reads the sector in full, runs the check, replaces
+// exactly `bytes` at `firstByte` and writes the 512 bytes back at the same offset; the disk is
+// closed again in every case. Returns nothing when the sector was written, otherwise why not:
+// OpenFailed, ReadFailed (also for a short read; nothing is written then), the check's reason
+// (nothing written), WriteFailed. A patch that does not fit in a sector is never attempted and
+// counts as TableChanged.
+std::optional<FailureReason> patchSector(RawDisks& disks, const SectorPatch& patch);
+
+// Appends a failure for `row` to `report` when `outcome` holds a reason. Returns true when the
+// change was made.
+bool recordOutcome(ChangeReport& report, std::size_t row, ChangeKind kind,
+                   const std::optional<FailureReason>& outcome);
+
+}  // namespace quenbolt
