@@ -1,0 +1,255 @@
+#include "cli/commands.h"
+
+#include <cstddef>
+#include <optional>
+
+#include "cli/help_text.h"
+#include "editing/apply_changes.h"
+#include "model/gbk_text.h"
+#include "model/type_catalogue.h"
+
+namespace quenbolt {
+
+namespace {
+
+// A command word and the number of arguments that follow it.
+struct CommandWord {
+  const char* word;
+  std::size_t parameters;
+};
+
+const CommandWord kCommandWords[] = {
+    {"/F", 2}, {"/S", 2}, {"/M", 3}, {"/L", 3}, {"/A", 3}, {"/?", 0}, {"/H", 0}, {"/LIST", 0},
+};
+
+// The longest label "/L" passes on: what a FAT boot sector holds.
+constexpr std::size_t kLabelBytes = 11;
+
+// An argument as it may be shown on one line: a quoted argument can hold control bytes.
+std::string shown(const std::string& text) {
+  std::string out = text;
+  for (char& c : out) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return out;
+}
+
+void refuse(CommandResult& result, int status, const std::string& line) {
+  result.exitStatus = status;
+  result.errorLines.push_back(line);
+}
+
+bool isLoneWord(const std::vector<std::string>& args, const char* a, const char* b) {
+  if (args.size() != 2) return false;
+  const std::string word = upperCased(args[1]);
+  return word == a || (b != nullptr && word == b);
+}
+
+// Type-ID arguments are refused unless they are one or two hexadecimal digits: anything else
+// would be turned into some type byte by guessing, and a wrong type byte can hide a partition.
+bool acceptTypeId(CommandResult& result, const std::string& id) {
+  if (isTypeIdText(id)) return true;
+  refuse(result, kExitNotUnderstood,
+         "分区标记无效: " + shown(id) + "（应为一到两位十六进制数字）");
+  return false;
+}
+
+// "磁盘 1 分区 2" for the row, the way the commit report names partitions.
+std::string rowName(const PartitionRow& row) {
+  std::string text = "磁盘 " + row[kDiskColumn];
+  if (!row[kPartitionColumn].empty()) text += " 分区 " + row[kPartitionColumn];
+  return text;
+}
+
+// The first row whose disk and display-number cells equal the (upper-cased) arguments. A
+// container has no number and can never be named.
+std::optional<std::size_t> findNumberedRow(const PartitionList& list, const std::string& disk,
+                                           const std::string& part) {
+  for (std::size_t row = 0; row < list.rows.size(); ++row) {
+    const PartitionRow& cells = list.rows[row];
+    if (cells[kPartitionColumn].empty()) continue;
+    if (cells[kDiskColumn] == disk && cells[kPartitionColumn] == part) return row;
+  }
+  return std::nullopt;
+}
+
+void reportNoSuchPartition(CommandResult& result, const std::vector<std::string>& args) {
+  refuse(result, kExitNoSuchPartition,
+         "找不到分区: 磁盘 " + shown(args[2]) + " 分区 " + shown(args[3]));
+}
+
+// The disk argument of "/A" read as a number the lenient way (optional sign, then decimal digits
+// up to the first other byte, none giving 0), minus one, as decimal text.
+std::string lenientDiskIndexText(const std::string& text) {
+  std::size_t pos = 0;
+  bool negative = false;
+  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+    negative = text[pos] == '-';
+    ++pos;
+  }
+  // Saturates far above any disk index, so a long digit string cannot overflow.
+  constexpr long long kCeiling = 1000000000000000LL;
+  long long value = 0;
+  for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
+    if (value < kCeiling) value = value * 10 + (text[pos] - '0');
+  }
+  if (negative) value = -value;
+  return std::to_string(value - 1);
+}
+
+// Writes the staged rows and turns whatever could not be written into exit status 1 and lines.
+void commit(Platform& platform, PartitionList& list, CommandResult& result) {
+  result.report = applyChanges(platform, list);
+  result.ranApplyChanges = true;
+  for (const ChangeFailure& failure : result.report.failures) {
+    result.errorLines.push_back(describeFailure(list, failure));
+  }
+  // A staged label on a partition without a drive letter is passed over by the commit; for a
+  // command that asked for it, that is a change that did not happen.
+  bool labelLost = false;
+  for (std::size_t row = 0; row < list.rows.size(); ++row) {
+    const PartitionRow& cells = list.rows[row];
+    if (!cells[kDriveLetterColumn].empty()) continue;
+    if (row < list.ScannedLabel.size() && cells[kLabelColumn] == list.ScannedLabel[row]) continue;
+    result.errorLines.push_back(rowName(cells) + "：卷标 未写入（没有盘符）");
+    labelLost = true;
+  }
+  if (!result.report.succeeded() || labelLost) result.exitStatus = kExitWriteFailed;
+}
+
+// "/F ID1 ID2": every partition of type ID1 becomes ID2, containers included.
+void replaceTypeIds(Platform& platform, PartitionList& list, const std::vector<std::string>& args,
+                    CommandResult& result) {
+  const std::string from = upperCased(args[2]);
+  const std::string to = upperCased(args[3]);
+  if (!acceptTypeId(result, from) || !acceptTypeId(result, to)) return;
+  for (PartitionRow& row : list.rows) {
+    if (row[kTypeIdColumn] == from) row[kTypeIdColumn] = to;
+  }
+  commit(platform, list, result);
+}
+
+// "/S ID label": every partition of type ID gets the label, upper-cased and whole.
+void setLabelsOfType(Platform& platform, PartitionList& list,
+                     const std::vector<std::string>& args, CommandResult& result) {
+  const std::string id = upperCased(args[2]);
+  const std::string label = upperCased(args[3]);
+  if (!acceptTypeId(result, id)) return;
+  if (isInGroup(TypeGroup::ExtendedTypes, id)) {
+    refuse(result, kExitNotUnderstood, "扩展分区没有卷标: /S " + id);
+    return;
+  }
+  for (PartitionRow& row : list.rows) {
+    if (row[kTypeIdColumn] == id) row[kLabelColumn] = label;
+  }
+  commit(platform, list, result);
+}
+
+// "/M disk part ID": the ID goes into the cell as typed; the writer reads either case.
+void setTypeId(Platform& platform, PartitionList& list, const std::vector<std::string>& args,
+               CommandResult& result) {
+  const std::string& id = args[4];
+  if (!acceptTypeId(result, id)) return;
+  const std::optional<std::size_t> row =
+      findNumberedRow(list, upperCased(args[2]), upperCased(args[3]));
+  if (!row) {
+    reportNoSuchPartition(result, args);
+    return;
+  }
+  list.rows[*row][kTypeIdColumn] = id;
+  commit(platform, list, result);
+}
+
+// "/L disk part label": the label as typed, cut to 11 bytes without splitting a character.
+void setLabel(Platform& platform, PartitionList& list, const std::vector<std::string>& args,
+              CommandResult& result) {
+  const std::optional<std::size_t> row =
+      findNumberedRow(list, upperCased(args[2]), upperCased(args[3]));
+  if (!row) {
+    reportNoSuchPartition(result, args);
+    return;
+  }
+  list.rows[*row][kLabelColumn] = cutGbk(args[4], kLabelBytes);
+  commit(platform, list, result);
+}
+
+// "/A disk part 1/0": the primary partition by its system number, not its display number.
+void setActiveFlag(Platform& platform, PartitionList& list,
+                   const std::vector<std::string>& args, CommandResult& result) {
+  const std::string& flag = args[4];
+  // Anything but "1" would clear the boot flag; "yes" or "on" surely do not mean that.
+  if (flag != "1" && flag != "0") {
+    refuse(result, kExitNotUnderstood, "活动标记无效: " + shown(flag) + "（应为 1 或 0）");
+    return;
+  }
+  const std::string disk = lenientDiskIndexText(upperCased(args[2]));
+  const std::string part = upperCased(args[3]);
+  for (const PrimaryRecord& record : list.PrimaryList) {
+    if (std::to_string(record.disk) != disk || std::to_string(record.number) != part) continue;
+    if (record.row >= list.rows.size()) break;
+    list.rows[record.row][kKindColumn] = flag == "1" ? kKindPrimaryActive : kKindPrimary;
+    commit(platform, list, result);
+    return;
+  }
+  refuse(result, kExitNoSuchPartition,
+         "找不到主分区: 磁盘 " + shown(args[2]) + " 主分区 " + shown(args[3]));
+}
+
+void runCommand(Platform& platform, PartitionList& list, const std::vector<std::string>& args,
+                CommandResult& result) {
+  const std::string word = upperCased(args[1]);
+  const std::size_t parameters = args.size() - 2;
+  const CommandWord* known = nullptr;
+  for (const CommandWord& candidate : kCommandWords) {
+    if (word == candidate.word) known = &candidate;
+  }
+  if (known == nullptr) {
+    refuse(result, kExitNotUnderstood, "无法识别的命令: " + shown(args[1]));
+    return;
+  }
+  if (parameters != known->parameters) {
+    const std::string wanted = known->parameters == 0
+                                   ? "不带参数"
+                                   : "需要 " + std::to_string(known->parameters) + " 个参数";
+    refuse(result, kExitNotUnderstood, "参数个数不对: " + word + " " + wanted);
+    return;
+  }
+  if (word == "/F") replaceTypeIds(platform, list, args, result);
+  if (word == "/S") setLabelsOfType(platform, list, args, result);
+  if (word == "/M") setTypeId(platform, list, args, result);
+  if (word == "/L") setLabel(platform, list, args, result);
+  if (word == "/A") setActiveFlag(platform, list, args, result);
+  // A lone "/?", "/H" or "/LIST" is no command and is handled before the command step.
+}
+
+}  // namespace
+
+bool isHelpRequest(const std::vector<std::string>& args) { return isLoneWord(args, "/?", "/H"); }
+
+bool isListRequest(const std::vector<std::string>& args) {
+  return isLoneWord(args, "/LIST", nullptr);
+}
+
+bool showHelpIfAsked(UiServices& ui, const std::vector<std::string>& args) {
+  if (!isHelpRequest(args)) return false;
+  ui.messageBox(buildCommandLineHelp(), kHelpCaption, kMbIconQuestion);
+  ui.requestClose();
+  return true;
+}
+
+CommandResult runCommandStep(Platform& platform, PartitionList& list,
+                             const std::vector<std::string>& args) {
+  CommandResult result;
+  if (args.size() <= 1) return result;  // no arguments: the window is the program
+  if (args.size() == 2) {
+    // Start-up ends a one-argument run itself; only the help and the listing mean something.
+    if (!isHelpRequest(args) && !isListRequest(args)) runCommand(platform, list, args, result);
+    return result;
+  }
+  runCommand(platform, list, args, result);
+  // Every batch run ends, whatever happened; the commit may have asked already.
+  platform.ui.requestClose();
+  return result;
+}
+
+}  // namespace quenbolt
