@@ -1,0 +1,54 @@
+#include "platform/win32/win32_platform.h"
+
+#include <string>
+
+namespace quenbolt {
+
+namespace {
+
+class Win32DiskHandle : public DiskHandle {
+ public:
+  explicit Win32DiskHandle(HANDLE handle) : handle_(handle) {}
+  ~Win32DiskHandle() override { CloseHandle(handle_); }
+
+ protected:
+  long readAt(std::uint64_t offset, std::uint8_t* data, std::size_t size) override {
+    if (!seek(offset)) return -1;
+    DWORD transferred = 0;
+    if (!ReadFile(handle_, data, static_cast<DWORD>(size), &transferred, nullptr)) return -1;
+    // Past the end of an image file Wine reports success with 0 bytes; the caller counts it.
+    return static_cast<long>(transferred);
+  }
+
+  long writeAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size) override {
+    if (!seek(offset)) return -1;
+    DWORD transferred = 0;
+    if (!WriteFile(handle_, data, static_cast<DWORD>(size), &transferred, nullptr)) return -1;
+    return static_cast<long>(transferred);
+  }
+
+ private:
+  bool seek(std::uint64_t offset) {
+    LONG high = static_cast<LONG>(offset >> 32);
+    // A position whose low half is 0xFFFFFFFF returns INVALID_SET_FILE_POINTER on success too;
+    // only the error code tells them apart, and SetFilePointer does not clear it on success.
+    SetLastError(NO_ERROR);
+    const DWORD low = SetFilePointer(handle_, static_cast<LONG>(offset & 0xFFFFFFFFu), &high, FILE_BEGIN);
+    return !(low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR);
+  }
+
+  HANDLE handle_;
+};
+
+}  // namespace
+
+std::unique_ptr<DiskHandle> Win32RawDisks::openDisk(unsigned index, DiskAccess access) {
+  const std::string device = "\\\\.\\PHYSICALDRIVE" + std::to_string(index);
+  const DWORD rights = access == DiskAccess::ReadWrite ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
+  HANDLE handle = CreateFileA(device.c_str(), rights, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  return std::make_unique<Win32DiskHandle>(handle);
+}
+
+}  // namespace quenbolt
