@@ -1,0 +1,78 @@
+#include "discovery/boot_sector_label_reader.h"
+
+#include <cstring>
+
+#include "discovery_fixture.h"
+#include "model/gbk_text.h"
+
+namespace quenbolt {
+namespace {
+
+TEST(BootSectorOffset, LowHalfIsTheLastEightDigitsAndTheRestIsTheHighHalf) {
+  EXPECT_EQ(bootSectorOffsetOf("000000007E00"), 0x7E00u);
+  EXPECT_EQ(bootSectorOffsetOf("000100007C00"), 0x100007C00u);
+  EXPECT_EQ(bootSectorOffsetOf("0000FFFFFE00"), 0xFFFFFE00u);
+  EXPECT_EQ(bootSectorOffsetOf("FFFFFFFFFE00"), 0xFFFFFFFFFE00u);
+  // More than four high digits are not cut in the middle.
+  EXPECT_EQ(bootSectorOffsetOf("1000000007E00"), 0x1000000007E00u);
+}
+
+class BootLabelReaderTest : public DiscoveryTest {
+ protected:
+  // One row on disk `disk` (0-based) whose partition starts at `offset`.
+  void addRow(unsigned disk, std::uint64_t offset) {
+    PartitionRow row;
+    row[kDiskColumn] = std::to_string(disk + 1);
+    row[kTypeIdColumn] = "1C";
+    list.rows.push_back(row);
+    list.BootSectorOffsetText.push_back(offsetText(offset));
+  }
+  std::string read() { return readBootSectorLabel(platform, list, 0); }
+};
+
+TEST_F(BootLabelReaderTest, ReadsTheRowsDiskAtTheFullOffsetAndReturnsTheLabelTrimmed) {
+  const std::uint64_t offset = 0x100007C00;
+  addDisk(0);
+  SimulatedDisk& disk = addDisk(1);
+  Sector boot = fat32BootSector("");
+  std::memcpy(&boot[0x47], "My Data\0\0\0\0", 11);  // NUL padding instead of blanks
+  std::memcpy(&boot[0x52], "fat32", 5);            // case does not matter
+  disk.setSector(offset, boot);
+  addRow(1, offset);
+
+  EXPECT_EQ(read(), "My Data");
+  EXPECT_EQ(machine.journal(),
+            strings({"open 1 read ok", "read 1 0x100007C00 512", "close 1"}));
+}
+
+TEST_F(BootLabelReaderTest, AnythingButAReadableFat32SectorGivesNoLabel) {
+  SimulatedDisk& disk = addDisk(0);
+  addRow(0, 0x100000);
+
+  disk.setSector(0x100000, fat16BootSector("FAT16 LABEL"));
+  EXPECT_EQ(read(), "");
+  disk.setSector(0x100000, ntfsBootSector());
+  EXPECT_EQ(read(), "");
+  disk.setSector(0x100000, fat32BootSector("GONE"));
+  disk.failRead(0x100000);
+  EXPECT_EQ(read(), "");
+  disk.clearFaults();
+  // A short read must not let the label bytes that did arrive through.
+  disk.shortRead(0x100000, 0x60);
+  EXPECT_EQ(read(), "");
+  disk.clearFaults();
+  EXPECT_EQ(read(), "GONE");
+  EXPECT_TRUE(machine.statusTexts().empty());
+  EXPECT_EQ(machine.openHandles(), 0u);
+}
+
+TEST_F(BootLabelReaderTest, ADiskThatCannotBeOpenedIsReportedAndGivesElevenBlanks) {
+  addDisk(0).failOpen();
+  addRow(0, 0x100000);
+  EXPECT_EQ(read(), std::string(11, ' '));
+  EXPECT_EQ(machine.statusTexts(), strings({"打开磁盘失败"}));
+  EXPECT_TRUE(machine.diskLog(DiskOp::Read).empty());
+}
+
+}  // namespace
+}  // namespace quenbolt
