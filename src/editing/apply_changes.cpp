@@ -12,10 +12,15 @@ void writeLabels(Platform& platform, const PartitionList& list, ChangeReport& re
   for (std::size_t row = 0; row < list.rows.size(); ++row) {
     const PartitionRow& cells = list.rows[row];
     const std::string& letter = cells[kDriveLetterColumn];
-    // Without a letter neither the system nor the boot sector is written.
-    if (letter.empty()) continue;
     const std::string& label = cells[kLabelColumn];
     if (row < list.ScannedLabel.size() && label == list.ScannedLabel[row]) continue;
+    // Without a letter neither the system nor the boot sector is written, but the edit was
+    // staged and is lost: say so rather than close as if it had been made.
+    if (letter.empty()) {
+      report.failures.push_back(
+          ChangeFailure{row, ChangeKind::VolumeLabel, FailureReason::NoDriveLetter});
+      continue;
+    }
 
     // The system gets the text exactly as staged; it decides what its file system accepts.
     if (!platform.volumes.setVolumeLabel(letter + ":\\", label)) {

@@ -23,6 +23,7 @@ std::string whyText(FailureReason reason) {
     case FailureReason::WriteFailed: return "写入扇区失败";
     case FailureReason::LabelRefused: return "卷标被系统拒绝";
     case FailureReason::NotFat32: return "引导区不是 FAT32";
+    case FailureReason::NoDriveLetter: return "分区没有盘符";
   }
   return "未知原因";
 }

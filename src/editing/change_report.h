@@ -19,6 +19,7 @@ enum class FailureReason {
   WriteFailed,       // the sector could not be written in full
   LabelRefused,      // the system refused the volume label
   NotFat32,          // the boot sector is not FAT32 (nothing to write there)
+  NoDriveLetter,     // the volume has no drive letter, through which alone its label is set
 };
 
 struct ChangeFailure {
