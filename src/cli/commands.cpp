@@ -97,6 +97,13 @@ std::string lenientDiskIndexText(const std::string& text) {
   return std::to_string(value - 1);
 }
 
+bool hasLabelFailure(const ChangeReport& report, std::size_t row) {
+  for (const ChangeFailure& failure : report.failures) {
+    if (failure.row == row && failure.kind == ChangeKind::VolumeLabel) return true;
+  }
+  return false;
+}
+
 // Writes the staged rows and turns whatever could not be written into exit status 1 and lines.
 void commit(Platform& platform, PartitionList& list, CommandResult& result) {
   result.report = applyChanges(platform, list);
@@ -104,14 +111,15 @@ void commit(Platform& platform, PartitionList& list, CommandResult& result) {
   for (const ChangeFailure& failure : result.report.failures) {
     result.errorLines.push_back(describeFailure(list, failure));
   }
-  // A staged label on a partition without a drive letter is passed over by the commit; for a
-  // command that asked for it, that is a change that did not happen.
+  // A staged label on a partition without a drive letter cannot be written; for a command that
+  // asked for it, that is a change that did not happen, whether or not the commit says so.
   bool labelLost = false;
   for (std::size_t row = 0; row < list.rows.size(); ++row) {
     const PartitionRow& cells = list.rows[row];
     if (!cells[kDriveLetterColumn].empty()) continue;
     if (row < list.ScannedLabel.size() && cells[kLabelColumn] == list.ScannedLabel[row]) continue;
-    result.errorLines.push_back(rowName(cells) + "：卷标 未写入（没有盘符）");
+    if (hasLabelFailure(result.report, row)) continue;
+    result.errorLines.push_back(rowName(cells) + "：卷标 未写入（分区没有盘符）");
     labelLost = true;
   }
   if (!result.report.succeeded() || labelLost) result.exitStatus = kExitWriteFailed;
