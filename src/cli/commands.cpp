@@ -54,13 +54,6 @@ bool acceptTypeId(CommandResult& result, const std::string& id) {
   return false;
 }
 
-// "磁盘 1 分区 2" for the row, the way the commit report names partitions.
-std::string rowName(const PartitionRow& row) {
-  std::string text = "磁盘 " + row[kDiskColumn];
-  if (!row[kPartitionColumn].empty()) text += " 分区 " + row[kPartitionColumn];
-  return text;
-}
-
 // The first row whose disk and display-number cells equal the (upper-cased) arguments. A
 // container has no number and can never be named.
 std::optional<std::size_t> findNumberedRow(const PartitionList& list, const std::string& disk,
@@ -97,13 +90,6 @@ std::string lenientDiskIndexText(const std::string& text) {
   return std::to_string(value - 1);
 }
 
-bool hasLabelFailure(const ChangeReport& report, std::size_t row) {
-  for (const ChangeFailure& failure : report.failures) {
-    if (failure.row == row && failure.kind == ChangeKind::VolumeLabel) return true;
-  }
-  return false;
-}
-
 // Writes the staged rows and turns whatever could not be written into exit status 1 and lines.
 void commit(Platform& platform, PartitionList& list, CommandResult& result) {
   result.report = applyChanges(platform, list);
@@ -111,18 +97,9 @@ void commit(Platform& platform, PartitionList& list, CommandResult& result) {
   for (const ChangeFailure& failure : result.report.failures) {
     result.errorLines.push_back(describeFailure(list, failure));
   }
-  // A staged label on a partition without a drive letter cannot be written; for a command that
-  // asked for it, that is a change that did not happen, whether or not the commit says so.
-  bool labelLost = false;
-  for (std::size_t row = 0; row < list.rows.size(); ++row) {
-    const PartitionRow& cells = list.rows[row];
-    if (!cells[kDriveLetterColumn].empty()) continue;
-    if (row < list.ScannedLabel.size() && cells[kLabelColumn] == list.ScannedLabel[row]) continue;
-    if (hasLabelFailure(result.report, row)) continue;
-    result.errorLines.push_back(rowName(cells) + "：卷标 未写入（分区没有盘符）");
-    labelLost = true;
-  }
-  if (!result.report.succeeded() || labelLost) result.exitStatus = kExitWriteFailed;
+  // A label staged on a partition without a drive letter is in the report too: the change
+  // the command asked for did not happen.
+  if (!result.report.succeeded()) result.exitStatus = kExitWriteFailed;
 }
 
 // "/F ID1 ID2": every partition of type ID1 becomes ID2, containers included.
