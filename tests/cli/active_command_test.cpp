@@ -44,11 +44,6 @@ TEST_P(ActiveClear, ClearsTheFlagOfTheFirstPrimary) {
 INSTANTIATE_TEST_SUITE_P(LenientDiskNumber, ActiveClear,
                          ::testing::Values("/A 1 1 0", "/A 01 1 0", "/A +1 1 0", "/A 1st 1 0"));
 
-TEST_F(ActiveCommand, AFlagItAlreadyHasWritesNothing) {
-  EXPECT_EQ(run("/A 1 1 1").exitStatus, kExitDone);
-  EXPECT_TRUE(machine.diskLog(DiskOp::Write).empty());
-}
-
 TEST_F(ActiveCommand, AFlagOtherThanOneOrZeroIsRefusedRatherThanClearing) {
   for (const char* command : {"/A 1 1 yes", "/A 1 1 2", "/A 1 1 01", "/A 1 1 \" 1\""}) {
     const CommandResult result = run(command);

@@ -73,8 +73,8 @@ TEST_F(LabelCommands, SReportsThePartitionItCouldNotReach) {
   expectDisksUnchanged();
 }
 
-TEST_F(LabelCommands, SRefusesContainerTypesInAnyCase) {
-  for (const char* command : {"/S 05 DATA", "/S 0f DATA", "/S 0F DATA"}) {
+TEST_F(LabelCommands, SRefusesContainerTypesInAnyCaseAndMalformedIds) {
+  for (const char* command : {"/S 05 DATA", "/S 0f DATA", "/S 0F DATA", "/S 0BB DATA"}) {
     const CommandResult result = run(command);
     EXPECT_EQ(result.exitStatus, kExitNotUnderstood) << command;
     EXPECT_EQ(result.errorLines.size(), 1u) << command;
@@ -89,12 +89,6 @@ TEST_F(LabelCommands, SWithATypeNoPartitionHasDoesNothingAndSucceeds) {
   EXPECT_EQ(result.exitStatus, kExitDone);
   EXPECT_TRUE(labelCalls().empty());
   EXPECT_TRUE(machine.diskLog(DiskOp::Write).empty());
-}
-
-TEST_F(LabelCommands, SRefusesAMalformedId) {
-  const CommandResult result = run("/S 0BB DATA");
-  EXPECT_EQ(result.exitStatus, kExitNotUnderstood);
-  EXPECT_TRUE(labelCalls().empty());
 }
 
 }  // namespace
