@@ -1,0 +1,182 @@
+#include "app/main_window_presenter.h"
+
+#include "cli/help_text.h"
+#include "editing/apply_changes.h"
+#include "editing/boot_sector_label_writer.h"
+#include "model/gbk_text.h"
+#include "model/type_catalogue.h"
+
+namespace quenbolt {
+
+const char* const kAboutCaption = "版本信息";
+
+std::string aboutText() {
+  return std::string("作者: Quenbolt 开发组") + '\r' + "日期: 2026-12-06" + '\r' +
+         "https://quenbolt.example.org";
+}
+
+namespace {
+
+const char* const kStatusOffsetPrefix = "Offset: ";
+const char* const kFailureCaption = "写入失败";
+const char* const kFailureIntro = "以下更改未能写入磁盘:";
+
+}  // namespace
+
+void MainWindowPresenter::fillEditor(std::size_t row) {
+  const PartitionList& list = state_.list;
+  if (row >= list.size()) return;
+  const PartitionRow& cells = list.rows[row];
+
+  view_.setLabelEnabled(!isInGroup(TypeGroup::ExtendedTypes, cells[kTypeIdColumn]));
+
+  // The check mark shows the flag the scan found, not the kind column: a staged but unwritten
+  // change of the flag is visible in the row only.
+  view_.setActiveEnabled(false);
+  view_.setActiveChecked(false);
+  if (const PrimaryRecord* record = list.primaryRecordOf(row)) {
+    view_.setActiveEnabled(true);
+    view_.setActiveChecked(record->flag == 1);
+  }
+
+  view_.setDriveLetterText(cells[kDriveLetterColumn]);
+  view_.setLabelText(cells[kLabelColumn]);
+  view_.setTypeIdText(cells[kTypeIdColumn]);
+  const std::string offset =
+      row < list.BootSectorOffsetText.size() ? list.BootSectorOffsetText[row] : std::string();
+  platform_.ui.setStatusText(kStatusOffsetPrefix + offset);
+}
+
+void MainWindowPresenter::keepSelection() {
+  if (view_.selectedRow() >= 0) return;
+  const std::size_t count = state_.list.size();
+  if (count == 0) return;
+  view_.selectRow(count - 1);
+}
+
+void MainWindowPresenter::openDrive() {
+  const int row = view_.selectedRow();
+  if (row < 0 || static_cast<std::size_t>(row) >= state_.list.size()) return;
+  const std::string& letter = state_.list.rows[static_cast<std::size_t>(row)][kDriveLetterColumn];
+  if (letter.empty()) return;
+  platform_.ui.shellOpen(letter + ":");
+}
+
+long MainWindowPresenter::rowTextColour(long row, std::uint32_t& colour) const {
+  const PartitionList& list = state_.list;
+  if (row >= 0 && static_cast<std::size_t>(row) < list.size()) {
+    const PartitionRow& cells = list.rows[static_cast<std::size_t>(row)];
+    if (cells[kKindColumn] == kKindExtended) colour = kContainerRowColour;
+    if (isInGroup(TypeGroup::HiddenTypes, cells[kTypeIdColumn])) colour = kHiddenTypeRowColour;
+  }
+  return kNotifyEveryCell;
+}
+
+void MainWindowPresenter::stageRowEdit() {
+  if (view_.typeIdText().size() == 1) view_.setTypeIdText("0" + view_.typeIdText());
+
+  const int selected = view_.selectedRow();
+  if (selected < 0 || static_cast<std::size_t>(selected) >= state_.list.size()) return;
+  const std::size_t row = static_cast<std::size_t>(selected);
+  PartitionRow& cells = state_.list.rows[row];
+
+  cells[kTypeIdColumn] = view_.typeIdText();
+  cells[kFormatNameColumn] =
+      state_.catalogue ? state_.catalogue->NameOf(cells[kTypeIdColumn]) : std::string();
+  if (view_.labelEnabled()) cells[kLabelColumn] = view_.labelText();
+  if (view_.activeEnabled()) cells[kKindColumn] = view_.activeChecked() ? kKindPrimaryActive : kKindPrimary;
+  view_.updateRow(state_.list, row);
+}
+
+bool MainWindowPresenter::filterTypeIdChar(unsigned character) const {
+  return (character >= '0' && character <= '9') || (character >= 'A' && character <= 'F') ||
+         (character >= 'a' && character <= 'f') || character == 0x08;
+}
+
+void MainWindowPresenter::syncTypeChoice() {
+  const std::size_t caret = view_.typeIdCaret();
+  std::string text = view_.typeIdText();
+  if (text.size() > 2) {
+    // Raises this handler again, and that inner run selects the item for the two characters
+    // left; looking again below changes nothing then.
+    view_.setTypeIdText(text.substr(0, 2));
+    view_.setTypeIdCaret(caret);
+    text = view_.typeIdText();
+  }
+  for (std::size_t i = 0; i < view_.typeChoiceCount(); ++i) {
+    if (typeChoiceId(view_.typeChoiceText(i)) == text) {
+      view_.selectTypeChoice(i);
+      return;
+    }
+  }
+}
+
+void MainWindowPresenter::limitLabelText() {
+  const std::string text = view_.labelText();
+  // Never cut a double-byte character in half: a lone lead byte would be written to the volume
+  // as part of the label.
+  if (text.size() > kLabelFieldBytes) view_.setLabelText(cutGbk(text, kLabelFieldBytes));
+  view_.setLabelCaret(kLabelFieldBytes);
+}
+
+void MainWindowPresenter::takeTypeChoice() {
+  const int selected = view_.typeChoiceSelection();
+  if (selected < 0) return;
+  view_.setTypeIdText(typeChoiceId(view_.typeChoiceText(static_cast<std::size_t>(selected))));
+}
+
+void MainWindowPresenter::confirmChanges() {
+  const ChangeReport report = applyChanges(platform_, state_.list);
+  if (report.succeeded()) return;
+  std::string text = kFailureIntro;
+  for (const ChangeFailure& failure : report.failures) {
+    text += "\r\n";
+    text += describeFailure(state_.list, failure);
+  }
+  showMessageBox(text, kFailureCaption, kMbIconWarning);
+}
+
+void MainWindowPresenter::exitWithoutWriting() { platform_.ui.requestClose(); }
+
+void MainWindowPresenter::bootLabelFirstClicked() {
+  refreshBootLabels(platform_, state_.list, view_.bootLabelFirstChecked());
+  for (std::size_t row = 0; row < state_.list.size(); ++row) view_.updateRow(state_.list, row);
+}
+
+void MainWindowPresenter::handleSystemCommand(unsigned id) {
+  if (id == kAboutCommand) {
+    showMessageBox(aboutText(), kAboutCaption, kMbIconInformation);
+  } else if (id == kHelpCommand) {
+    showMessageBox(state_.commandLineHelp, kHelpCaption, kMbIconQuestion);
+  }
+}
+
+bool MainWindowPresenter::closeRequested() {
+  if (openMessageBoxes_ > 0) {
+    closeWaiting_ = true;
+    return false;
+  }
+  releaseTemporaryLetters();
+  return true;
+}
+
+void MainWindowPresenter::releaseTemporaryLetters() {
+  if (state_.tempLettersRemoved) return;
+  state_.tempLettersRemoved = true;
+  removeTemporaryLetters(platform_, state_.tempLetters);
+}
+
+void MainWindowPresenter::showMessageBox(const std::string& text, const std::string& caption,
+                                         unsigned style) {
+  // A message box runs its own message loop, which would hand a queued close request (such as
+  // the one applyChanges leaves) to the window behind the box and tear it down under it.
+  ++openMessageBoxes_;
+  platform_.ui.messageBox(text, caption, style);
+  --openMessageBoxes_;
+  if (openMessageBoxes_ == 0 && closeWaiting_) {
+    closeWaiting_ = false;
+    platform_.ui.requestClose();
+  }
+}
+
+}  // namespace quenbolt

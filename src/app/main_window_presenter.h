@@ -1,0 +1,93 @@
+#pragma once
+// The behaviour of the main window between start-up and close. Each public handler is wired to
+// one control event by the window; none writes to a disk except confirmChanges ("确定").
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "app/main_window_state.h"
+#include "app/main_window_view.h"
+#include "platform/platform.h"
+
+namespace quenbolt {
+
+// Text colours (COLORREF, 0x00BBGGRR).
+constexpr std::uint32_t kContainerRowColour = 0x808080;  // grey
+constexpr std::uint32_t kHiddenTypeRowColour = 0x0000FF; // red
+// The custom-draw answer that asks for every row and every cell (CDRF_NOTIFYITEMDRAW at the
+// list's pre-paint stage, CDRF_NOTIFYSUBITEMDRAW at a row's).
+constexpr long kNotifyEveryCell = 0x20;
+
+// Window-menu command ids.
+constexpr unsigned kAboutCommand = 0x401;
+constexpr unsigned kHelpCommand = 0x402;
+
+// The longest label the label field keeps, in GBK bytes.
+constexpr std::size_t kLabelFieldBytes = 32;
+
+// The three texts of the About box, and its caption.
+extern const char* const kAboutCaption;  // "版本信息"
+std::string aboutText();
+
+class MainWindowPresenter {
+ public:
+  MainWindowPresenter(Platform& platform, MainWindowView& view, MainWindowState& state)
+      : platform_(platform), view_(view), state_(state) {}
+  MainWindowPresenter(const MainWindowPresenter&) = delete;
+  MainWindowPresenter& operator=(const MainWindowPresenter&) = delete;
+
+  // --- PartitionListView -------------------------------------------------------------------
+  // A row's state changed (selected, deselected, focused): shows `row` in the editor row.
+  void fillEditor(std::size_t row);
+  // A click with either button: an empty click below the rows selects the last row.
+  void keepSelection();
+  // A double click: opens the selected row's drive in the shell.
+  void openDrive();
+  // Custom draw: sets `colour` for `row` (no row at the list's pre-paint stage, pass -1) and
+  // returns the answer for the notification.
+  long rowTextColour(long row, std::uint32_t& colour) const;
+
+  // --- Editor row --------------------------------------------------------------------------
+  // "修改": puts the editor's values into the selected row.
+  void stageRowEdit();
+  // A character typed into TypeIdEdit; false drops it before the field sees it.
+  bool filterTypeIdChar(unsigned character) const;
+  // TypeIdEdit changed: keeps it to two characters and selects the matching drop-down item.
+  void syncTypeChoice();
+  // LabelEdit changed: keeps it to 32 bytes and puts the caret at the end.
+  void limitLabelText();
+  // The user chose a drop-down item: its ID goes into TypeIdEdit.
+  void takeTypeChoice();
+
+  // --- Buttons, check box and window menu -----------------------------------------------------
+  // "确定": writes every staged edit. The window closes afterwards in every case; what could not
+  // be written is listed in one message box first, so that nobody believes it was.
+  void confirmChanges();
+  // "退出" and Escape: closes without writing.
+  void exitWithoutWriting();
+  // "引导区卷标优先" was clicked; the box already shows its new state.
+  void bootLabelFirstClicked();
+  // A window-menu command: the About box or the help box. The command is never consumed.
+  void handleSystemCommand(unsigned id);
+
+  // --- Closing -----------------------------------------------------------------------------
+  // The main window was asked to close. Returns true when it may close now; the temporary
+  // letters are then gone. While one of this window's message boxes is open the close waits
+  // (false) and is asked again once the box is closed.
+  bool closeRequested();
+  // Removes the temporary letters unless that has been done already. Safe to call on any path
+  // that ends the window.
+  void releaseTemporaryLetters();
+
+ private:
+  void showMessageBox(const std::string& text, const std::string& caption, unsigned style);
+
+  Platform& platform_;
+  MainWindowView& view_;
+  MainWindowState& state_;
+  int openMessageBoxes_ = 0;
+  bool closeWaiting_ = false;
+};
+
+}  // namespace quenbolt
