@@ -161,18 +161,14 @@ void setLabel(Platform& platform, PartitionList& list, const std::vector<std::st
 // "/A disk part 1/0": the primary partition by its system number, not its display number.
 void setActiveFlag(Platform& platform, PartitionList& list,
                    const std::vector<std::string>& args, CommandResult& result) {
-  const std::string& flag = args[4];
-  // Anything but "1" would clear the boot flag; "yes" or "on" surely do not mean that.
-  if (flag != "1" && flag != "0") {
-    refuse(result, kExitNotUnderstood, "活动标记无效: " + shown(flag) + "（应为 1 或 0）");
-    return;
-  }
+  // Exactly "1" sets the flag; every other text clears it, as scripts written for "0" rely on.
+  const bool active = args[4] == "1";
   const std::string disk = lenientDiskIndexText(upperCased(args[2]));
   const std::string part = upperCased(args[3]);
   for (const PrimaryRecord& record : list.PrimaryList) {
     if (std::to_string(record.disk) != disk || std::to_string(record.number) != part) continue;
     if (record.row >= list.rows.size()) break;
-    list.rows[record.row][kKindColumn] = flag == "1" ? kKindPrimaryActive : kKindPrimary;
+    list.rows[record.row][kKindColumn] = active ? kKindPrimaryActive : kKindPrimary;
     commit(platform, list, result);
     return;
   }

