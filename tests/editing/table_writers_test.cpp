@@ -43,15 +43,6 @@ TEST_F(TableWriters, NothingStagedMeansNoDiskAccessAtAll) {
   EXPECT_EQ(machine.currentCursor(), Cursor::Arrow);
 }
 
-TEST_F(TableWriters, EmptyListTouchesNoDisk) {
-  list.clear();
-  ChangeReport report;
-  writeTypeIds(platform, list, report);
-  writeActiveFlags(platform, list, report);
-  EXPECT_TRUE(machine.diskLog().empty());
-  EXPECT_TRUE(report.succeeded());
-}
-
 TEST_F(TableWriters, TwoPrimariesOfOneMbrAreTwoCyclesAndBothLand) {
   row(kRowC)[kTypeIdColumn] = "17";
   row(kRowD)[kTypeIdColumn] = "1b";  // either case is read as hex

@@ -43,13 +43,6 @@ const WriterCase kWriters[] = {
        writeTypeIds(platform, list, report);
      },
      typeByte(kMbr, 0), "\x1C"},
-    {"TypeInEbr", kRowE, ChangeKind::TypeId, kEbr2,
-     [](Platform& platform, PartitionList& list, ChangeReport& report) {
-       list.rows[kRowE][kTypeIdColumn] = "1B";
-       list.rows[kRowF][kTypeIdColumn] = "1C";
-       writeTypeIds(platform, list, report);
-     },
-     typeByte(kMbr, 0), "\x1C"},
     {"ActiveFlag", kRowD, ChangeKind::ActiveFlag, kMbr,
      [](Platform& platform, PartitionList& list, ChangeReport& report) {
        list.rows[kRowD][kKindColumn] = kKindPrimaryActive;
