@@ -92,7 +92,8 @@ TEST_F(VolumePassTest, OnlyLettersCToZWithAUsableExtentMatch) {
 
 TEST_F(VolumePassTest, EveryMatchingRowIsFilledAndALaterLetterWins) {
   machine.setDiskCount(1);
-  addPrimaries(0, {2048});
+  // Two entries describing the same partition: both rows lead to the volume.
+  addPrimaries(0, {2048, 2048});
   // Two letters for one volume: the later one stays, with its own drive type.
   machine.mountVolume('D', volumeAt(0, bytes(2048), "SHARED"));
   SimulatedVolume again = volumeAt(0, bytes(2048), "SHARED");
@@ -101,8 +102,9 @@ TEST_F(VolumePassTest, EveryMatchingRowIsFilledAndALaterLetterWins) {
 
   scan();
 
-  EXPECT_EQ(list.rows[0][kDriveLetterColumn], "K");
-  EXPECT_EQ(list.rows[0][kDiskTypeColumn], "内存虚拟盘");
+  EXPECT_EQ(column(kDriveLetterColumn), strings({"K", "K"}));
+  EXPECT_EQ(column(kDiskTypeColumn), strings({"内存虚拟盘", "内存虚拟盘"}));
+  EXPECT_EQ(column(kLabelColumn), strings({"SHARED", "SHARED"}));
 }
 
 TEST_F(VolumePassTest, UsbStorageDisksAreRemovableWhateverTheDriveTypeSays) {
