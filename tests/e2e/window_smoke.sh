@@ -10,6 +10,8 @@
 # A screenshot of the window is kept in the artifact folder; its path is printed.
 #
 # Usage: window_smoke.sh <Quenbolt.exe>     Exit 0 pass, 77 skip, anything else fail.
+# Each case reports one line, "PASS <case>" or "FAIL <case>: <reason>"; the first failure ends
+# the script.
 
 set -uo pipefail
 
@@ -38,8 +40,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() { echo "FAIL: $*"; exit 1; }
-note() { echo "--- $*"; }
+current=setup
+fail() { echo "FAIL $current: $*"; exit 1; }
+begin() { current=$1; }
+passed() { echo "PASS $current"; }
 
 # ---- A virtual screen ---------------------------------------------------------------------
 for n in $(seq 101 160); do
@@ -111,7 +115,7 @@ dark_fraction() {  # shot left top x y width height
 above() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
 
 # ---- 1. No arguments: the window ---------------------------------------------------------
-note "no arguments"
+begin window
 cp "$image" "$work/before.img"
 wine "$exe" >"$work/run1.log" 2>&1 &
 pid=$!
@@ -162,9 +166,10 @@ wait "$pid"; rc=$?
 [ "$rc" = 0 ] || fail "exit status $rc after Escape"
 cmp -s "$work/before.img" "$image" || fail "Escape wrote to the disk"
 expect_no_letters "after Escape"
+passed
 
 # ---- 2. "/?": the help box, no main window ------------------------------------------------
-note "/?"
+begin help_box
 wine "$exe" "/?" >"$work/run2.log" 2>&1 &
 pid=$!
 help=""
@@ -187,9 +192,10 @@ kill -0 "$pid" 2>/dev/null && fail "the run did not end after the help box"
 wait "$pid"; rc=$?
 [ "$rc" = 0 ] || fail "exit status $rc after /?"
 expect_no_letters "after /?"
+passed
 
 # ---- 3. A batch command: no window, one byte -----------------------------------------------
-note "/M 1 1 0b"
+begin batch_without_window
 cp "$image" "$work/before.img"
 wine "$exe" /M 1 1 0b >"$work/run3.log" 2>&1 &
 pid=$!
@@ -203,12 +209,12 @@ changes=$(cmp -l "$work/before.img" "$image" | awk '{ print $1, $2, $3 }')
 # Offset 0x1C2 (451 counted from 1): the type byte of the first MBR entry, 0x0C -> 0x0B (octal).
 [ "$changes" = "451 14 13" ] || fail "unexpected changes: $changes"
 expect_no_letters "after /M"
+passed
 
 # ---- 4. "/LIST" to a pipe --------------------------------------------------------------------
-note "/LIST"
+begin list_to_pipe
 listing=$(wine "$exe" /LIST 2>"$work/run4.err") || fail "/LIST exit status $?"
 printf '%s\n' "$listing" | head -n 1 | grep -q '^盘符	卷标	磁盘' || fail "/LIST header: $listing"
 [ "$(printf '%s\n' "$listing" | grep -c '	1C	')" = 1 ] || fail "/LIST rows: $listing"
 expect_no_letters "after /LIST"
-
-echo "pass"
+passed
