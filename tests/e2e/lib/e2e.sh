@@ -113,6 +113,7 @@ e2e_case() {  # name function
   wineserver -k >/dev/null 2>&1
   wineserver -w >/dev/null 2>&1
   rm -f "$WINEPREFIX"/dosdevices/physicaldrive*
+  # Not part of an || list: bash would then ignore the ERR trap inside the subshell.
   (
     cd "$CASE_DIR" || exit 1
     case_failures=0
@@ -121,7 +122,8 @@ e2e_case() {  # name function
     trap 'echo "  set-up command failed (line $LINENO): $BASH_COMMAND" >&2; exit 1' ERR
     "$fn"
     exit "$case_failures"
-  ) >"$CASE_DIR/case.log" 2>&1 || rc=$?
+  ) >"$CASE_DIR/case.log" 2>&1
+  rc=$?
   case $rc in
     0) e2e_passed=$((e2e_passed + 1)); echo "PASS $name" ;;
     77) e2e_skipped=$((e2e_skipped + 1)); echo "SKIP $name"; sed 's/^/  /' "$CASE_DIR/case.log" ;;
@@ -167,7 +169,7 @@ partition() {  # image
 # Formats a stretch of the image as FAT32 with the given label (one sector per cluster, so a
 # 33 MB stretch is enough) and a fixed volume serial.
 format_fat32() {  # image start-sector sector-count label
-  mkfs.fat -F 32 -s 1 -i 51424c54 -n "$4" --offset "$2" -h "$2" "$1" "$(($3 / 2))" >/dev/null
+  mkfs.fat -F 32 -s 1 -i 51424c54 -n "$4" --offset "$2" -h "$2" "$1" "$(($3 / 2))" >/dev/null 2>&1
 }
 
 # Writes raw bytes given as hex pairs ("55 aa" or "55aa") at a byte offset.
@@ -190,6 +192,14 @@ le32() {  # value -> eight hex digits, little-endian
 # Writes one 16-byte partition entry (CHS fields zero) into the table sector at `sector`.
 put_entry() {  # image sector slot boot-hex type-hex start count
   put_bytes "$1" $(($2 * 512 + 446 + 16 * $3)) "$4 000000 $5 000000 $(le32 "$6") $(le32 "$7")"
+}
+
+# Writes an EBR's two entries and signature in one go: the logical partition (start counted from
+# the EBR) and the link to the next EBR (start counted from the container; 0 ends the chain).
+put_ebr() {  # image sector type-hex start count link-start
+  put_bytes "$1" $(($2 * 512 + 446)) "00 000000 $3 000000 $(le32 "$4") $(le32 "$5")" \
+    "00 000000 $([ "$6" = 0 ] && echo 00 || echo 05) 000000 $(le32 "$6") $(le32 "$5")" \
+    "$(printf '0%.0s' $(seq 64))" 55aa
 }
 
 put_signature() {  # image sector
@@ -304,7 +314,7 @@ expect_changes() {  # image ["offset old new"]...
   local img=$1
   shift
   local want got
-  want=$(for c in "$@"; do echo "$c"; done | awk 'NF { printf "%d %s %s\n", $1, tolower($2), tolower($3) }' | sort -n)
+  want=$(for c in "$@"; do echo "$c"; done | awk 'NF { print $1, tolower($2), tolower($3) }' | sort -n)
   local rc=0
   got=$("$e2e_work/sparse_cmp" "$img.before" "$img") || rc=$?
   if [ "$rc" -gt 1 ]; then fail "$(basename "$img"): cannot compare with its snapshot"; return; fi
