@@ -16,6 +16,9 @@
 
 namespace {
 
+// The window could not be made, so nothing at all was done: no status of a batch run applies.
+constexpr int kExitNoWindow = 9;
+
 // The command line as GBK. Read in UTF-16 and converted explicitly, so that a Chinese label
 // given on the command line arrives intact whatever the system's ANSI code page is.
 std::string commandLineText() { return quenbolt::win32::narrow(GetCommandLineW()); }
@@ -28,7 +31,7 @@ int run() {
   state.args = splitCommandLine(commandLineText());
 
   MainWindow window(platform, win32Platform.ui(), state);
-  if (!window.create()) return kExitNotUnderstood;
+  if (!window.create()) return kExitNoWindow;
   const CommandResult& result = window.startupResult();
 
   if (isListRequest(state.args)) win32::writeStandard(win32::StandardStream::Output, formatListing(state.list));
