@@ -86,7 +86,7 @@ e2e_init() {  # <path to Quenbolt.exe>
   mkdir -p "$e2e_work/cases"
   cc -O2 -o "$e2e_work/sparse_cmp" "$E2E_LIB_DIR/sparse_cmp.c" || { echo "cannot build sparse_cmp"; exit 1; }
 
-  export WINEPREFIX=$e2e_work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEPREFIX=$e2e_work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
   e2e_start_xvfb
   local start=$SECONDS
