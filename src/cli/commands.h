@@ -14,7 +14,7 @@ namespace quenbolt {
 enum ExitStatus : int {
   kExitDone = 0,          // carried out (or nothing to do)
   kExitWriteFailed = 1,   // at least one write failed
-  kExitNotUnderstood = 2, // unknown word, wrong argument count, refused or malformed ID or flag
+  kExitNotUnderstood = 2, // unknown word, wrong argument count, refused or malformed ID
   kExitNoSuchPartition = 3,
 };
 
