@@ -139,6 +139,18 @@ case_m_write_fails() {
 }
 e2e_case m_disk_not_writable case_m_write_fails
 
+# Nothing is written when the hidden window cannot be made (Wine without a display).
+case_no_window() {
+  local d
+  d=$(standard_disk d0)
+  attach "$d"
+  snapshot
+  DISPLAY='' run_qb /M 1 1 0C
+  expect_status 9
+  expect_unchanged
+}
+e2e_case no_window_no_change case_no_window
+
 # ---------------------------------------------------------------------------------------------
 # "/F"
 
@@ -155,6 +167,23 @@ case_f_everywhere() {
   expect_changes "$d1" "$(type_byte 0 0) 07 0c"
 }
 e2e_case f_every_disk_and_logical case_f_everywhere
+
+# One disk cannot be written: its two changes are reported, the other disk's change is made.
+case_f_partial() {
+  local d0 d1
+  d0=$(standard_disk d0)
+  d1=$(new_image d1 64M)
+  partition "$d1" <<<'start=2048, size=20480, type=7'
+  attach "$d0" "$d1"
+  snapshot
+  make_read_only "$d0"
+  run_qb /F 07 0C
+  expect_status 1
+  expect_changes "$d0"
+  expect_changes "$d1" "$(type_byte 0 0) 07 0c"
+  [ "$(grep -c . "$CASE_DIR/stderr.txt")" = 2 ] || { fail "expected two lines on standard error"; show_output; }
+}
+e2e_case f_one_disk_not_writable case_f_partial
 
 case_f_matches_text() { on_standard 0 "" /F 7 0C; }
 e2e_case f_single_digit_matches_nothing case_f_matches_text

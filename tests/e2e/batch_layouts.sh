@@ -52,6 +52,19 @@ EOF
 }
 e2e_case two_disks_one_usb case_two_disks
 
+# No disk in the registry: a header and no rows, and nothing to name.
+case_no_disks() {
+  attach
+  run_qb /LIST
+  expect_status 0
+  [ "$(wc -l <"$CASE_DIR/stdout.txt")" = 1 ] || { fail "expected the header line alone"; show_output; }
+  run_qb /M 1 1 07
+  expect_status 3
+  run_qb /F 07 0C
+  expect_status 0
+}
+e2e_case no_disks case_no_disks
+
 # Count 4: disk 1 not there, disk 2 a dangling link, disk 3 an MBR whose first boot indicator is
 # 0x01 (no rows at all), disk 4 sound. Disk 4 keeps its number.
 case_missing_disks() {
