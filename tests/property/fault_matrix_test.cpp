@@ -1,7 +1,7 @@
 // Every single disk access of a commit, made to fail on its own. A commit with several changes
-// (type IDs in the MBR and in EBRs on two disks, an active flag, a boot-sector label) is run once
-// to record its accesses; then, for each open, read and write in that record, the same commit
-// runs again with exactly that access failing (a read also coming back short). The change that
+// (type IDs in the MBR and in EBRs on two disks, an active flag, a boot-sector label) on the
+// machine of buildTwoDiskMachine is run once to record its accesses; then, for each open, read
+// and write in that record, the same commit runs again with exactly that access failing (a read also coming back short). The change that
 // met the fault is reported with the right reason and leaves its bytes as they were; every other
 // change lands exactly as in the clean run; a batch command says so with exit status 1.
 #include <gtest/gtest.h>
@@ -17,82 +17,23 @@
 #include "discovery/startup_scan.h"
 #include "editing/apply_changes.h"
 #include "property/commit_oracle.h"
+#include "property/random_machine.h"
 #include "support/simulated_machine.h"
-#include "support/table_sector_builder.h"
 
 namespace quenbolt {
 namespace hardening {
 namespace {
 
 constexpr std::uint64_t kSector = 512;
-constexpr std::uint64_t kEbr1 = 206848 * kSector;
-constexpr std::uint64_t kEbr2 = kEbr1 + 100100 * kSector;
-constexpr std::uint64_t kBootC = 2048 * kSector;
-constexpr std::uint64_t kBootLogical = kEbr1 + 63 * kSector;
-constexpr std::uint64_t kBootE = kEbr2 + 63 * kSector;
-constexpr std::uint64_t kBootD = 616448 * kSector;
-constexpr std::uint64_t kBootF = 2048 * kSector;
-
-//   disk 0  slot 0  07 active    C:  row 0  "1"
-//           slot 1  0F container     row 1
-//             EBR 1  07          G:  row 2  "2"  (temporary letter)
-//             EBR 2  0B          E:  row 3  "3"  FAT32 "LOGIC"
-//           slot 3  0B           D:  row 4  "4"  FAT32 "DATA0", system number 2
-//   disk 1  slot 0  0C           F:  row 5  "1"  FAT32 "SPARE"
-//           slot 1  07               row 6  "2"  no letter
-enum Row : std::size_t { kRowC, kRowContainer, kRowLogical, kRowE, kRowD, kRowF, kRowUnlettered };
+using namespace two_disks;
 
 class Machine {
  public:
   Machine() : platform(machine.platform()) {
-    SimulatedDisk& disk0 = machine.addDisk(0, 1ull << 30);
-    disk0.setSector(0, TableSector()
-                           .entry(0, 0x80, 0x07, 2048, 204800)
-                           .entry(1, 0x00, 0x0F, 206848, 409600)
-                           .entry(3, 0x00, 0x0B, 616448, 204800)
-                           .signature());
-    disk0.setSector(kEbr1, TableSector()
-                               .entry(0, 0x00, 0x07, 63, 100000)
-                               .entry(1, 0x00, 0x05, 100100, 100100)
-                               .signature());
-    disk0.setSector(kEbr2, TableSector().entry(0, 0x00, 0x0B, 63, 100000).signature());
-    disk0.setSector(kBootC, ntfsBootSector());
-    disk0.setSector(kBootLogical, ntfsBootSector());
-    disk0.setSector(kBootE, fat32BootSector("LOGIC"));
-    disk0.setSector(kBootD, fat32BootSector("DATA0"));
-    SimulatedDisk& disk1 = machine.addDisk(1, 1ull << 29);
-    disk1.setSector(0, TableSector()
-                           .entry(0, 0x00, 0x0C, 2048, 204800)
-                           .entry(1, 0x00, 0x07, 206848, 100000)
-                           .signature());
-    disk1.setSector(kBootF, fat32BootSector("SPARE"));
-    machine.setDiskCount(2);
-
-    mount('C', 0, kBootC, "SYSTEM", "NTFS");
-    mount('D', 0, kBootD, "DATA0", "FAT32");
-    mount('E', 0, kBootE, "LOGIC", "FAT32");
-    mount('F', 1, kBootF, "SPARE", "FAT32");
-    SimulatedVolume work = volumeAt(0, kBootLogical, "WORK", "NTFS");
-    machine.addPartitionDevice(0, 3, work);
-
+    buildTwoDiskMachine(machine);
     scanWithTemporaryLetters(platform, catalogue, list, letters);
     before = snapshotDisks(machine);
     machine.clearLogs();
-  }
-
-  static SimulatedVolume volumeAt(unsigned disk, std::uint64_t start, const std::string& label,
-                                  const std::string& fileSystem) {
-    SimulatedVolume volume;
-    volume.disk = disk;
-    volume.startOffset = start;
-    volume.length = 100000 * kSector;
-    volume.label = label;
-    volume.fileSystem = fileSystem;
-    return volume;
-  }
-  void mount(char letter, unsigned disk, std::uint64_t start, const std::string& label,
-             const std::string& fileSystem) {
-    machine.mountVolume(letter, volumeAt(disk, start, label, fileSystem));
   }
 
   // A change staged as "修改" stages it: the cells of the row.
