@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,8 @@ struct Scenario {
   const char* name;
   std::function<Outcome(Machine&)> run;
 };
+// For test names: the scenario's name, not its bytes.
+void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
 
 Outcome commitStaged(Machine& m) {
   m.stageType(kRowC, "17");                        // MBR of disk 0
