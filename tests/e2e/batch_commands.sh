@@ -147,6 +147,7 @@ case_no_window() {
   snapshot
   DISPLAY='' run_qb /M 1 1 0C
   expect_status 9
+  expect_stderr_has "无法创建主窗口"
   expect_unchanged
 }
 e2e_case no_window_no_change case_no_window

@@ -18,6 +18,8 @@ namespace {
 
 // The window could not be made, so nothing at all was done: no status of a batch run applies.
 constexpr int kExitNoWindow = 9;
+// Something unforeseen stopped the run part way; what was written is unknown to the caller.
+constexpr int kExitInternalError = 10;
 
 // The command line as GBK. Read in UTF-16 and converted explicitly, so that a Chinese label
 // given on the command line arrives intact whatever the system's ANSI code page is.
@@ -31,7 +33,10 @@ int run() {
   state.args = splitCommandLine(commandLineText());
 
   MainWindow window(platform, win32Platform.ui(), state);
-  if (!window.create()) return kExitNoWindow;
+  if (!window.create()) {
+    win32::writeStandard(win32::StandardStream::Error, "无法创建主窗口，未做任何更改\n");
+    return kExitNoWindow;
+  }
   const CommandResult& result = window.startupResult();
 
   if (isListRequest(state.args)) win32::writeStandard(win32::StandardStream::Output, formatListing(state.list));
@@ -54,6 +59,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   try {
     return run();
   } catch (...) {
-    return 1;
+    quenbolt::win32::writeStandard(quenbolt::win32::StandardStream::Error, "内部错误，运行中断\n");
+    return kExitInternalError;
   }
 }
