@@ -3,6 +3,7 @@
 // field runs its handler, a selection change runs fillEditor for each row it touches), and it
 // plays the user: typing, clicking and choosing go through the presenter like real input.
 
+#include <algorithm>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -17,39 +18,48 @@ class FakeMainWindowView : public MainWindowView {
  public:
   void attach(MainWindowPresenter& presenter) { presenter_ = &presenter; }
 
-  // Called with the name of every view call, in order ("showWindow", "selectRow 0", ...), so a
-  // test can put them beside what the machine saw.
+  // Called with the name of every window-level view call, in order ("showWindow",
+  // "selectRow 0", ...), so a test can put them beside what the machine saw.
   std::function<void(const std::string&)> onEvent;
 
   // --- The user ----------------------------------------------------------------------------
-  // Each character through the field's filter, as typed at the caret.
+  // Each character through the field's filter, as typed at the caret (0x08 erases).
   void typeIntoTypeId(const std::string& characters);
   // Clicks at the end of TypeIdEdit, erases it with backspaces and types `characters`.
   void retypeTypeId(const std::string& characters);
   void typeIntoLabel(const std::string& bytes);  // inserted at the caret as one change
-  void clickRow(std::size_t row);                // selects it, then the click event
-  void clickBelowRows();                         // deselects, then the click event
-  void chooseTypeChoice(std::size_t index);
+  void clickRow(std::size_t row) { click(static_cast<int>(row)); }  // selects, then the click event
+  void clickBelowRows() { click(-1); }                                // deselects, then the click
+  void chooseTypeChoice(std::size_t index) {
+    choice_ = static_cast<int>(index);
+    presenter_->takeTypeChoice();
+  }
   void setActiveByUser(bool checked) { activeChecked_ = checked; }
   void clickModify() { presenter_->stageRowEdit(); }
 
   // --- Recorded state ----------------------------------------------------------------------
   std::vector<WindowMenuItem> menuItems;
-  bool shown = false;
   std::vector<std::vector<std::string>> displayedRows;  // cells as last shown
-  std::vector<std::size_t> updatedRows;
   std::vector<std::size_t> filledRows;  // fillEditor calls raised by selection changes
   std::string driveLetterText;
   std::size_t labelCaret = 0;
   bool bootLabelFirst = false;
 
   // --- MainWindowView ----------------------------------------------------------------------
-  void appendWindowMenuItem(const WindowMenuItem& item) override;
-  void showWindow() override;
+  void appendWindowMenuItem(const WindowMenuItem& item) override {
+    event("menuItem");
+    menuItems.push_back(item);
+  }
+  void showWindow() override { event("showWindow"); }
   void showRows(const PartitionList& list) override;
-  void updateRow(const PartitionList& list, std::size_t row) override;
+  void updateRow(const PartitionList& list, std::size_t row) override {
+    displayedRows.at(row).assign(list.rows.at(row).cells.begin(), list.rows.at(row).cells.end());
+  }
   int selectedRow() const override { return selected_; }
-  void selectRow(std::size_t row) override;
+  void selectRow(std::size_t row) override {
+    event("selectRow " + std::to_string(row));
+    changeSelection(static_cast<int>(row));
+  }
   void setLabelEnabled(bool enabled) override { labelEnabled_ = enabled; }
   bool labelEnabled() const override { return labelEnabled_; }
   void setActiveEnabled(bool enabled) override { activeEnabled_ = enabled; }
@@ -58,13 +68,20 @@ class FakeMainWindowView : public MainWindowView {
   bool activeChecked() const override { return activeChecked_; }
   void setDriveLetterText(const std::string& text) override { driveLetterText = text; }
   std::string labelText() const override { return label_; }
-  void setLabelText(const std::string& text) override;
-  void setLabelCaret(std::size_t position) override;
+  void setLabelText(const std::string& text) override;  // caret to the start, like a real field
+  void setLabelCaret(std::size_t position) override {
+    labelCaret = std::min(position, label_.size());
+  }
   std::string typeIdText() const override { return typeId_; }
   void setTypeIdText(const std::string& text) override;
   std::size_t typeIdCaret() const override { return typeIdCaret_; }
-  void setTypeIdCaret(std::size_t position) override;
-  void addTypeChoice(const std::string& text) override;
+  void setTypeIdCaret(std::size_t position) override {
+    typeIdCaret_ = std::min(position, typeId_.size());
+  }
+  void addTypeChoice(const std::string& text) override {
+    event("addTypeChoice");
+    choices_.push_back(text);
+  }
   std::size_t typeChoiceCount() const override { return choices_.size(); }
   std::string typeChoiceText(std::size_t index) const override { return choices_.at(index); }
   int typeChoiceSelection() const override { return choice_; }
@@ -75,6 +92,11 @@ class FakeMainWindowView : public MainWindowView {
   void event(const std::string& name) {
     if (onEvent) onEvent(name);
   }
+  void click(int row) {
+    changeSelection(row);
+    presenter_->keepSelection();
+  }
+  // Raises fillEditor for the row losing the selection, then for the one gaining it.
   void changeSelection(int row);
 
   MainWindowPresenter* presenter_ = nullptr;

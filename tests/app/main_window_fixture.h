@@ -42,19 +42,14 @@ class HookedUi : public UiServices {
   UiServices& inner_;
 };
 
-constexpr std::uint64_t kSectorBytes = 512;
-constexpr std::uint64_t kStartC = 2048 * kSectorBytes;
-constexpr std::uint64_t kEbr = 22528 * kSectorBytes;
-constexpr std::uint64_t kStartD = kEbr + 63 * kSectorBytes;
-constexpr std::uint64_t kStartHidden = 63488 * kSectorBytes;
+constexpr std::uint64_t kStartC = 2048 * 512;
+constexpr std::uint64_t kEbr = 22528 * 512;
+constexpr std::uint64_t kStartHidden = 63488 * 512;
 
-enum : std::size_t { kRowC, kRowContainer, kRowD, kRowHidden };
+enum : int { kRowC, kRowContainer, kRowD, kRowHidden };
 
-// 40 bytes: longer than the label field holds.
-inline const std::string& longLabel() {
-  static const std::string label = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcd";
-  return label;
-}
+// Longer than the label field holds.
+inline const std::string kLongLabel = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcd";
 
 class MainWindowTest : public testing::Test {
  protected:
@@ -69,23 +64,19 @@ class MainWindowTest : public testing::Test {
     disk.setSector(kEbr, TableSector().entry(0, 0x00, 0x07, 63, 20000).signature());
     disk.setSector(kStartC, fat32BootSector("SYSTEM"));
     disk.setSector(kStartHidden, fat32BootSector("HIDDEN"));
-
-    SimulatedVolume c;
-    c.startOffset = kStartC;
-    c.label = "SYSTEM";
-    machine.mountVolume('C', c);
-    SimulatedVolume d;
-    d.startOffset = kStartD;
-    d.label = longLabel();
-    d.fileSystem = "NTFS";
-    machine.mountVolume('D', d);
-    SimulatedVolume hidden;
-    hidden.startOffset = kStartHidden;
-    hidden.label = "HIDDEN";
-    machine.addPartitionDevice(0, 2, hidden);
-
+    machine.mountVolume('C', volume(kStartC, "SYSTEM", "FAT32"));
+    machine.mountVolume('D', volume(kEbr + 63 * 512, kLongLabel, "NTFS"));
+    machine.addPartitionDevice(0, 2, volume(kStartHidden, "HIDDEN", "FAT32"));
     view.attach(presenter);
-    state.args = {"Quenbolt.exe"};
+  }
+
+  static SimulatedVolume volume(std::uint64_t start, const std::string& label,
+                                const std::string& fileSystem) {
+    SimulatedVolume v;
+    v.startOffset = start;
+    v.label = label;
+    v.fileSystem = fileSystem;
+    return v;
   }
 
   // Start-up as the program runs it: help step, then the sequence.
@@ -101,10 +92,16 @@ class MainWindowTest : public testing::Test {
     ASSERT_EQ(state.list.size(), 4u);
     machine.clearLogs();
     view.filledRows.clear();
-    view.updatedRows.clear();
   }
 
-  const PartitionRow& row(std::size_t index) const { return state.list.rows.at(index); }
+  const PartitionRow& row(int index) const { return state.list.rows.at(index); }
+
+  // Selects `index`, retypes its ID and presses "修改".
+  void stageTypeId(int index, const std::string& id) {
+    view.clickRow(index);
+    view.retypeTypeId(id);
+    view.clickModify();
+  }
 
   // The drop-down item for `id`, or -1.
   int choiceOf(const std::string& id) const {
@@ -114,9 +111,9 @@ class MainWindowTest : public testing::Test {
     return -1;
   }
 
-  std::uint32_t colourOf(std::size_t index) const {
+  std::uint32_t colourOf(long index) const {
     std::uint32_t colour = 0x123456;  // the list's default, whatever it is
-    presenter.rowTextColour(static_cast<long>(index), colour);
+    presenter.rowTextColour(index, colour);
     return colour;
   }
 

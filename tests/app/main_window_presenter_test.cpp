@@ -8,19 +8,21 @@
 namespace quenbolt {
 namespace {
 
-using EditorTest = MainWindowTest;
-
-// ---- fillEditor -----------------------------------------------------------------------------
+class EditorTest : public MainWindowTest {
+ protected:
+  void SetUp() override { startQuietly(); }
+};
 
 TEST_F(EditorTest, ContainerRowDisablesLabelAndActiveBoxAndALogicalRowEnablesOnlyTheLabel) {
-  startQuietly();
-
   view.clickRow(kRowContainer);
   EXPECT_FALSE(view.labelEnabled()) << "label field and its caption";
   EXPECT_FALSE(view.activeEnabled());
   EXPECT_FALSE(view.activeChecked()) << "the active row before left its check mark behind";
   EXPECT_EQ(view.typeIdText(), "0F");
   EXPECT_EQ(view.driveLetterText, "");
+  view.clickModify();
+  EXPECT_EQ(row(kRowContainer)[kKindColumn], "扩展") << "a container keeps its kind and label";
+  EXPECT_EQ(row(kRowContainer)[kLabelColumn], "");
 
   view.clickRow(kRowD);
   EXPECT_TRUE(view.labelEnabled()) << "enabled again after the container";
@@ -31,12 +33,10 @@ TEST_F(EditorTest, ContainerRowDisablesLabelAndActiveBoxAndALogicalRowEnablesOnl
 }
 
 TEST_F(EditorTest, AnActivePrimaryShowsTheScanTimeFlagAndClearingItStagesPrimary) {
-  startQuietly();
   view.clickRow(kRowD);
   view.clickRow(kRowC);
   EXPECT_TRUE(view.activeEnabled());
   EXPECT_TRUE(view.activeChecked());
-
   view.setActiveByUser(false);
   view.clickModify();
   EXPECT_EQ(row(kRowC)[kKindColumn], "主");
@@ -47,10 +47,8 @@ TEST_F(EditorTest, AnActivePrimaryShowsTheScanTimeFlagAndClearingItStagesPrimary
   view.clickRow(kRowD);
   view.clickRow(kRowC);
   EXPECT_TRUE(view.activeChecked());
-  EXPECT_EQ(row(kRowC)[kKindColumn], "主");
 
   view.clickRow(kRowHidden);
-  EXPECT_TRUE(view.activeEnabled());
   EXPECT_FALSE(view.activeChecked());
   view.setActiveByUser(true);
   view.clickModify();
@@ -58,55 +56,23 @@ TEST_F(EditorTest, AnActivePrimaryShowsTheScanTimeFlagAndClearingItStagesPrimary
   EXPECT_TRUE(machine.diskLog(DiskOp::Write).empty()) << "staging writes nothing";
 }
 
-TEST_F(EditorTest, StagingAContainerLeavesItsLabelAndKindAlone) {
-  startQuietly();
-  view.clickRow(kRowContainer);
-  view.clickModify();
-  EXPECT_EQ(row(kRowContainer)[kKindColumn], "扩展");
-  EXPECT_EQ(row(kRowContainer)[kLabelColumn], "");
-  EXPECT_EQ(row(kRowContainer)[kTypeIdColumn], "0F");
-}
-
-TEST_F(EditorTest, ALabelLongerThanTheFieldIsShownCutAndStagedCut) {
-  startQuietly();
-  ASSERT_EQ(row(kRowD)[kLabelColumn], longLabel());
+TEST_F(EditorTest, TheIdFieldTakesHexDigitsAndStagesALoneOneWithALeadingZeroAndItsName) {
   view.clickRow(kRowD);
-  EXPECT_EQ(view.labelText(), longLabel().substr(0, 32));
-  EXPECT_EQ(row(kRowD)[kLabelColumn], longLabel()) << "showing it does not change the row";
-  view.clickModify();
-  EXPECT_EQ(row(kRowD)[kLabelColumn], longLabel().substr(0, 32));
-}
-
-// ---- TypeIdEdit and TypeChoiceList ----------------------------------------------------------
-
-TEST_F(EditorTest, ALoneDigitIsStagedWithALeadingZeroAndItsCatalogueName) {
-  startQuietly();
-  view.clickRow(kRowD);
-  view.setTypeIdText("");
-  view.typeIntoTypeId("b");
-  EXPECT_EQ(view.typeIdText(), "B");
+  view.typeIntoTypeId(std::string("g \x16G-\r\x1b", 7));  // Ctrl+V is 0x16
+  EXPECT_EQ(view.typeIdText(), "07");
+  view.retypeTypeId("b");
   view.clickModify();
   EXPECT_EQ(view.typeIdText(), "0B");
   EXPECT_EQ(view.typeChoiceSelection(), choiceOf("0B"));
   EXPECT_EQ(row(kRowD)[kTypeIdColumn], "0B");
   EXPECT_EQ(row(kRowD)[kFormatNameColumn], state.catalogue->NameOf("0B"));
   EXPECT_FALSE(row(kRowD)[kFormatNameColumn].empty());
-}
 
-TEST_F(EditorTest, OnlyHexDigitsAndBackspaceReachTheField) {
-  startQuietly();
-  view.clickRow(kRowD);
-  view.typeIntoTypeId(std::string("g \x16G-\r\x1b", 7));  // Ctrl+V is 0x16
-  EXPECT_EQ(view.typeIdText(), "07");
-  view.retypeTypeId("");
-  EXPECT_EQ(view.typeIdText(), "");
-  view.typeIntoTypeId("1c");
-  EXPECT_EQ(view.typeIdText(), "1C");
-  EXPECT_EQ(view.typeChoiceSelection(), choiceOf("1C"));
+  view.chooseTypeChoice(static_cast<std::size_t>(choiceOf("07")));
+  EXPECT_EQ(view.typeIdText(), "07") << "a chosen item puts its ID into the field";
 }
 
 TEST_F(EditorTest, AThirdCharacterIsCutAwayAndTheCaretStays) {
-  startQuietly();
   view.clickRow(kRowD);
   view.setTypeIdCaret(1);
   view.typeIntoTypeId("C");  // "0C7" with the caret after the C
@@ -116,87 +82,61 @@ TEST_F(EditorTest, AThirdCharacterIsCutAwayAndTheCaretStays) {
 }
 
 TEST_F(EditorTest, AnIdOutsideTheCatalogueKeepsTheSelectionAndStagesNoName) {
-  startQuietly();
   ASSERT_EQ(state.catalogue->NameOf("13"), "");
   view.clickRow(kRowD);
-  const int before = view.typeChoiceSelection();
-  ASSERT_EQ(before, choiceOf("07"));
+  ASSERT_EQ(view.typeChoiceSelection(), choiceOf("07"));
   view.retypeTypeId("13");
-  EXPECT_EQ(view.typeChoiceSelection(), before);
+  EXPECT_EQ(view.typeChoiceSelection(), choiceOf("07"));
   view.clickModify();
   EXPECT_EQ(row(kRowD)[kTypeIdColumn], "13");
   EXPECT_EQ(row(kRowD)[kFormatNameColumn], "");
 
-  view.retypeTypeId("");
-  view.clickModify();
+  stageTypeId(kRowD, "");
   EXPECT_EQ(row(kRowD)[kTypeIdColumn], "") << "an emptied field stages an empty ID";
-  EXPECT_EQ(row(kRowD)[kFormatNameColumn], "");
 }
-
-TEST_F(EditorTest, ChoosingAnItemPutsItsIdIntoTheField) {
-  startQuietly();
-  view.clickRow(kRowC);
-  const int ntfs = choiceOf("07");
-  ASSERT_GE(ntfs, 0);
-  view.chooseTypeChoice(static_cast<std::size_t>(ntfs));
-  EXPECT_EQ(view.typeIdText(), "07");
-  EXPECT_EQ(view.typeChoiceSelection(), ntfs);
-}
-
-// ---- LabelEdit ------------------------------------------------------------------------------
 
 TEST_F(EditorTest, TheLabelFieldKeeps32BytesAndNeverHalfACharacter) {
-  startQuietly();
-  view.clickRow(kRowC);
-  view.setLabelText("");
-  view.typeIntoLabel(std::string(32, 'x'));
-  EXPECT_EQ(view.labelText(), std::string(32, 'x'));
-  view.typeIntoLabel("y");
-  EXPECT_EQ(view.labelText(), std::string(32, 'x')) << "a 33rd byte is cut";
+  view.clickRow(kRowD);
+  EXPECT_EQ(view.labelText(), kLongLabel.substr(0, 32)) << "a longer label is shown cut";
+  EXPECT_EQ(row(kRowD)[kLabelColumn], kLongLabel) << "showing it does not change the row";
+  view.clickModify();
+  EXPECT_EQ(row(kRowD)[kLabelColumn], kLongLabel.substr(0, 32));
 
-  view.setLabelText(std::string(31, 'x'));
-  view.typeIntoLabel("中");  // its lead byte would be byte 32
-  EXPECT_EQ(view.labelText(), std::string(31, 'x'));
-  EXPECT_EQ(view.labelCaret, 31u);
-
-  // Sixteen two-byte characters fill the field exactly.
-  std::string chinese;
-  for (int i = 0; i < 16; ++i) chinese += "卷";
-  view.setLabelText(chinese);
-  EXPECT_EQ(view.labelText(), chinese);
-  view.typeIntoLabel("a");
-  EXPECT_EQ(view.labelText(), chinese);
-}
-
-TEST_F(EditorTest, TypingInTheMiddleOfTheLabelPutsTheCaretAtTheEnd) {
-  startQuietly();
   view.clickRow(kRowC);
   EXPECT_EQ(view.labelCaret, 6u) << "filled from the row, caret at the end";
   view.labelCaret = 2;
   view.typeIntoLabel("-");
   EXPECT_EQ(view.labelText(), "SY-STEM");
   EXPECT_EQ(view.labelCaret, 7u);
+
+  view.setLabelText(std::string(32, 'x'));
+  view.typeIntoLabel("y");
+  EXPECT_EQ(view.labelText(), std::string(32, 'x')) << "a 33rd byte is cut";
+  view.setLabelText(std::string(31, 'x'));
+  view.typeIntoLabel("中");  // its lead byte would be byte 32
+  EXPECT_EQ(view.labelText(), std::string(31, 'x'));
+  EXPECT_EQ(view.labelCaret, 31u);
+
+  std::string chinese;
+  for (int i = 0; i < 16; ++i) chinese += "卷";
+  view.setLabelText(chinese);
+  view.typeIntoLabel("a");
+  EXPECT_EQ(view.labelText(), chinese) << "sixteen two-byte characters fill the field exactly";
 }
 
-// ---- Clicks and double clicks ---------------------------------------------------------------
-
 TEST_F(EditorTest, AClickBelowTheLastRowSelectsTheLastRow) {
-  startQuietly();
   view.clickRow(kRowC);
   view.clickBelowRows();
-  EXPECT_EQ(view.selectedRow(), static_cast<int>(kRowHidden));
+  EXPECT_EQ(view.selectedRow(), kRowHidden);
   EXPECT_EQ(view.typeIdText(), "1C");
   EXPECT_EQ(machine.statusText(), "Offset: 000001F00000");
 
-  // With a row selected, a click changes nothing.
   view.filledRows.clear();
   presenter.keepSelection();
-  EXPECT_EQ(view.selectedRow(), static_cast<int>(kRowHidden));
-  EXPECT_TRUE(view.filledRows.empty());
+  EXPECT_TRUE(view.filledRows.empty()) << "with a row selected, a click changes nothing";
 }
 
 TEST_F(EditorTest, DoubleClickOpensTheSelectedRowsDriveOnly) {
-  startQuietly();
   view.clickRow(kRowContainer);
   presenter.openDrive();
   EXPECT_TRUE(machine.shellOpens().empty()) << "a row without a letter";
@@ -205,61 +145,43 @@ TEST_F(EditorTest, DoubleClickOpensTheSelectedRowsDriveOnly) {
   EXPECT_EQ(machine.shellOpens(), std::vector<std::string>{"D:"});
 }
 
-// ---- Colours --------------------------------------------------------------------------------
-
 TEST_F(EditorTest, ContainersAreGreyHiddenTypesRedAndStagedRowsChangeColour) {
-  startQuietly();
   EXPECT_EQ(colourOf(kRowC), 0x123456u);
   EXPECT_EQ(colourOf(kRowContainer), kContainerRowColour);
   EXPECT_EQ(colourOf(kRowHidden), kHiddenTypeRowColour);
-  std::uint32_t colour = 0x123456;
-  EXPECT_EQ(presenter.rowTextColour(-1, colour), 0x20) << "the list's pre-paint stage";
-  EXPECT_EQ(presenter.rowTextColour(static_cast<long>(kRowD), colour), 0x20);
-  EXPECT_EQ(colour, 0x123456u);
   EXPECT_EQ(colourOf(99), 0x123456u) << "a row the list does not have";
+  std::uint32_t colour = 0;
+  EXPECT_EQ(presenter.rowTextColour(-1, colour), 0x20) << "the list's pre-paint stage";
 
-  view.clickRow(kRowD);
-  view.retypeTypeId("1b");
-  view.clickModify();
+  stageTypeId(kRowD, "1b");
   EXPECT_EQ(colourOf(kRowD), kHiddenTypeRowColour);
-
-  view.clickRow(kRowHidden);
-  view.retypeTypeId("c");
-  view.clickModify();
-  EXPECT_EQ(row(kRowHidden)[kTypeIdColumn], "0C");
+  stageTypeId(kRowHidden, "c");
   EXPECT_EQ(colourOf(kRowHidden), 0x123456u);
 
   state.list.rows[kRowContainer][kKindColumn] = "扩展，活动";
   EXPECT_EQ(colourOf(kRowContainer), 0x123456u) << "only the kind exactly \"扩展\" is grey";
 }
 
-// ---- Window menu ----------------------------------------------------------------------------
-
 TEST_F(EditorTest, TheWindowMenuShowsTheAboutAndHelpBoxes) {
-  startQuietly();
   presenter.handleSystemCommand(0x401);
   presenter.handleSystemCommand(0x402);
   presenter.handleSystemCommand(0xF060);  // SC_CLOSE: not ours
   ASSERT_EQ(machine.messageBoxes().size(), 2u);
-  EXPECT_EQ(machine.messageBoxes()[0].caption, "版本信息");
-  EXPECT_EQ(machine.messageBoxes()[0].style, 0x40u);
-  const std::string& about = machine.messageBoxes()[0].text;
-  EXPECT_EQ(about.rfind("作者: ", 0), 0u);
-  EXPECT_NE(about.find("\r日期: "), std::string::npos);
-  EXPECT_EQ(about.find('\n'), std::string::npos) << "lines are separated by CR alone";
-  EXPECT_EQ(machine.messageBoxes()[1].caption, "命令行参数");
-  EXPECT_EQ(machine.messageBoxes()[1].text, state.commandLineHelp);
-  EXPECT_EQ(machine.messageBoxes()[1].style, 0x20u);
+  const MessageBoxRecord& about = machine.messageBoxes()[0];
+  const MessageBoxRecord& help = machine.messageBoxes()[1];
+  EXPECT_EQ(about.caption, "版本信息");
+  EXPECT_EQ(about.style, 0x40u);
+  EXPECT_EQ(about.text.rfind("作者: ", 0), 0u);
+  EXPECT_NE(about.text.find("\r日期: "), std::string::npos);
+  EXPECT_EQ(about.text.find('\n'), std::string::npos) << "lines are separated by CR alone";
+  EXPECT_EQ(help.caption, "命令行参数");
+  EXPECT_EQ(help.style, 0x20u);
+  EXPECT_EQ(help.text, state.commandLineHelp);
   EXPECT_EQ(machine.closeRequests(), 0u);
 }
 
-// ---- Confirming and closing -----------------------------------------------------------------
-
 TEST_F(EditorTest, ConfirmWithoutFailuresWritesAndClosesWithoutAMessage) {
-  startQuietly();
-  view.clickRow(kRowD);
-  view.retypeTypeId("17");
-  view.clickModify();
+  stageTypeId(kRowD, "17");
   presenter.confirmChanges();
   EXPECT_EQ(machine.disk(0).byte(kEbr + 0x1C2), 0x17);
   EXPECT_TRUE(machine.messageBoxes().empty());
@@ -267,71 +189,38 @@ TEST_F(EditorTest, ConfirmWithoutFailuresWritesAndClosesWithoutAMessage) {
 }
 
 TEST_F(EditorTest, ConfirmShowsOneBoxListingWhatCouldNotBeWritten) {
-  startQuietly();
-  view.clickRow(kRowD);
-  view.retypeTypeId("17");
-  view.clickModify();
-  view.clickRow(kRowHidden);
-  view.retypeTypeId("0C");
-  view.clickModify();
+  stageTypeId(kRowD, "17");
+  stageTypeId(kRowHidden, "0C");
   machine.disk(0).failOpen(OpenFault::ReadWriteOnly);
-
   presenter.confirmChanges();
 
   ASSERT_EQ(machine.messageBoxes().size(), 1u);
   const MessageBoxRecord& box = machine.messageBoxes()[0];
   EXPECT_EQ(box.style, 0x30u);
-  ChangeFailure d{kRowD, ChangeKind::TypeId, FailureReason::OpenFailed};
-  ChangeFailure hidden{kRowHidden, ChangeKind::TypeId, FailureReason::OpenFailed};
-  EXPECT_NE(box.text.find(describeFailure(state.list, d)), std::string::npos) << box.text;
-  EXPECT_NE(box.text.find(describeFailure(state.list, hidden)), std::string::npos) << box.text;
+  for (int failed : {kRowD, kRowHidden}) {
+    const ChangeFailure failure{static_cast<std::size_t>(failed), ChangeKind::TypeId,
+                                FailureReason::OpenFailed};
+    EXPECT_NE(box.text.find(describeFailure(state.list, failure)), std::string::npos) << box.text;
+  }
   EXPECT_EQ(machine.closeRequests(), 1u) << "the window still closes";
 }
 
 TEST_F(EditorTest, ACloseArrivingWhileTheFailureBoxIsOpenWaitsForTheBox) {
-  startQuietly();
-  ASSERT_FALSE(state.tempLetters.empty());
-  view.clickRow(kRowD);
-  view.retypeTypeId("17");
-  view.clickModify();
+  stageTypeId(kRowD, "17");
   machine.disk(0).failOpen();
-
   bool closedUnderTheBox = true;
   ui.whileMessageBoxOpen = [&] { closedUnderTheBox = presenter.closeRequested(); };
   presenter.confirmChanges();
   ui.whileMessageBoxOpen = nullptr;
 
   EXPECT_FALSE(closedUnderTheBox);
-  EXPECT_EQ(machine.calls(CallKind::RemoveName).size(), 0u) << "letters stay while the box is up";
+  EXPECT_TRUE(machine.calls(CallKind::RemoveName).empty()) << "letters stay while the box is up";
   EXPECT_EQ(machine.closeRequests(), 2u) << "applyChanges' request, then the one that waited";
   EXPECT_TRUE(presenter.closeRequested());
   EXPECT_TRUE(machine.definedNames().empty());
 }
 
-TEST_F(EditorTest, TheCloseHandlerRemovesTheTemporaryLettersOnce) {
-  startQuietly();
-  ASSERT_EQ(state.tempLetters, std::vector<std::string>{"E:"});
-  ASSERT_EQ(machine.definedNames(), std::vector<std::string>{"E:"});
-  EXPECT_TRUE(presenter.closeRequested());
-  EXPECT_TRUE(presenter.closeRequested());
-  presenter.releaseTemporaryLetters();
-  EXPECT_TRUE(machine.definedNames().empty());
-  EXPECT_EQ(machine.calls(CallKind::RemoveName).size(), 1u);
-}
-
-TEST_F(EditorTest, ExitClosesWithoutWriting) {
-  startQuietly();
-  view.clickRow(kRowD);
-  view.retypeTypeId("17");
-  view.clickModify();
-  presenter.exitWithoutWriting();
-  EXPECT_EQ(machine.closeRequests(), 1u);
-  EXPECT_TRUE(presenter.closeRequested());
-  EXPECT_TRUE(machine.diskLog(DiskOp::Write).empty());
-}
-
 TEST_F(EditorTest, TheBootLabelBoxReloadsFat32LabelsAndShowsThem) {
-  startQuietly();
   machine.disk(0).setSector(kStartC, fat32BootSector("BOOTLABEL"));
   view.bootLabelFirst = true;
   presenter.bootLabelFirstClicked();

@@ -1,0 +1,323 @@
+// The command step on a machine as a batch run finds it after start-up (scan, temporary letters,
+// scan): each command line's exit status, its one error line, and exactly the bytes, labels and
+// list cells it changes; then the listing for scripts of the same machine.
+//
+//   disk 0 (1 GiB)  MBR slot 0  07 active  C:  NTFS           row 0  "1" "主，活动"  system 1
+//                       slot 1  0F container                   row 1  ""  "扩展"
+//                         EBR 1  07  temporary letter, NTFS    row 2  "2" "逻辑"     system 3
+//                         EBR 2  0B  E:  FAT32 "LOGIC"         row 3  "3" "逻辑"     system 4
+//                       slot 2  empty
+//                       slot 3  0B  D:  FAT32 "DATA0"          row 4  "4" "主"       system 2
+//   disk 1 (512 MiB) MBR slot 0  0C  F:  FAT32 "SPARE"          row 5  "1" "主"       system 1
+//                       slot 1  07  no letter                  row 6  "2" "主"       system 2
+
+#include "cli/commands.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli/command_line.h"
+#include "cli/listing.h"
+#include "discovery/partition_list.h"
+#include "discovery/startup_scan.h"
+#include "model/type_catalogue.h"
+#include "support/simulated_machine.h"
+#include "support/table_sector_builder.h"
+
+namespace quenbolt {
+namespace {
+
+constexpr std::uint64_t kSector = 512;
+constexpr std::uint64_t kMbr = 0;
+constexpr std::uint64_t kEbr1 = 206848 * kSector;
+constexpr std::uint64_t kEbr2 = kEbr1 + 100100 * kSector;
+constexpr std::uint64_t kBootC = 2048 * kSector;  // also F: on disk 1
+constexpr std::uint64_t kBootLogical = kEbr1 + 63 * kSector;
+constexpr std::uint64_t kBootE = kEbr2 + 63 * kSector;
+constexpr std::uint64_t kBootD = 616448 * kSector;
+
+enum Row : std::size_t {
+  kRowC, kRowContainer, kRowLogical, kRowE, kRowD, kRowF, kRowUnlettered, kRowCount
+};
+
+// Bytes of partition-table entry `slot` in the table sector at `table`.
+constexpr std::uint64_t typeByte(std::uint64_t table, unsigned slot) {
+  return table + 0x1C2 + 16 * slot;
+}
+constexpr std::uint64_t bootIndicator(std::uint64_t table, unsigned slot) {
+  return table + 0x1BE + 16 * slot;
+}
+
+// One expected change: `bytes` at `offset` of disk `disk`.
+struct ByteChange {
+  unsigned disk;
+  std::uint64_t offset;
+  std::string bytes;
+};
+
+ByteChange byteAt(unsigned disk, std::uint64_t offset, std::uint8_t value) {
+  return {disk, offset, std::string(1, static_cast<char>(value))};
+}
+// The 11-byte label field of a FAT32 boot sector on disk 0, blank-padded.
+ByteChange bootLabelAt(std::uint64_t bootSector, std::string label) {
+  label.resize(11, ' ');
+  return {0, bootSector + 0x47, label};
+}
+
+class BatchRun : public ::testing::Test {
+ protected:
+  BatchRun() {
+    SimulatedDisk& disk0 = machine.addDisk(0, 1ull << 30);
+    disk0.setSector(kMbr, TableSector()
+                              .entry(0, 0x80, 0x07, 2048, 204800)
+                              .entry(1, 0x00, 0x0F, 206848, 409600)
+                              .entry(3, 0x00, 0x0B, 616448, 204800)
+                              .signature());
+    disk0.setSector(kEbr1, TableSector()
+                               .entry(0, 0x00, 0x07, 63, 100000)
+                               .entry(1, 0x00, 0x05, 100100, 100100)
+                               .signature());
+    disk0.setSector(kEbr2, TableSector().entry(0, 0x00, 0x0B, 63, 100000).signature());
+    disk0.setSector(kBootC, ntfsBootSector());
+    disk0.setSector(kBootLogical, ntfsBootSector());
+    disk0.setSector(kBootE, fat32BootSector("LOGIC"));
+    disk0.setSector(kBootD, fat32BootSector("DATA0"));
+
+    SimulatedDisk& disk1 = machine.addDisk(1, 1ull << 29);
+    disk1.setSector(kMbr, TableSector()
+                              .entry(0, 0x00, 0x0C, 2048, 204800)
+                              .entry(1, 0x00, 0x07, 206848, 100000)
+                              .signature());
+    disk1.setSector(kBootC, fat32BootSector("SPARE"));
+    disk1.setSector(206848 * kSector, ntfsBootSector());
+
+    machine.setDiskCount(2);
+    machine.mountVolume('C', volumeAt(0, kBootC, "SYSTEM", "NTFS"));
+    machine.mountVolume('D', volumeAt(0, kBootD, "DATA0", "FAT32"));
+    machine.mountVolume('E', volumeAt(0, kBootE, "LOGIC", "FAT32"));
+    machine.mountVolume('F', volumeAt(1, kBootC, "SPARE", "FAT32"));
+    // The first logical partition is reachable only once start-up gives it a letter; the
+    // second primary of disk 1 never is.
+    machine.addPartitionDevice(0, 3, volumeAt(0, kBootLogical, "WORK", "NTFS"));
+
+    scanWithTemporaryLetters(platform, catalogue, list, letters);
+    before = {{0, machine.disk(0).snapshot()}, {1, machine.disk(1).snapshot()}};
+    machine.clearLogs();
+  }
+
+  static SimulatedVolume volumeAt(unsigned disk, std::uint64_t start, const std::string& label,
+                                  const std::string& fileSystem) {
+    SimulatedVolume volume;
+    volume.disk = disk;
+    volume.startOffset = start;
+    volume.length = 100000 * kSector;
+    volume.label = label;
+    volume.fileSystem = fileSystem;
+    volume.freeBytes = 10 * 1024 * 1024;
+    return volume;
+  }
+
+  // Runs the command step as the program does for this command line (after the program name).
+  CommandResult run(const std::string& arguments) {
+    return runCommandStep(platform, list, splitCommandLine("Quenbolt.exe " + arguments));
+  }
+
+  // Every disk exactly as before the command, apart from `changes`.
+  void expectDisks(const std::vector<ByteChange>& changes) const {
+    for (const auto& [disk, snapshot] : before) {
+      DiskSnapshot expected = snapshot;
+      for (const ByteChange& change : changes) {
+        for (std::size_t i = 0; change.disk == disk && i < change.bytes.size(); ++i) {
+          const std::uint64_t at = change.offset + i;
+          expected.sectors[at / kSector][at % kSector] = static_cast<std::uint8_t>(change.bytes[i]);
+        }
+      }
+      for (std::uint64_t offset : differingOffsets(expected, machine.disk(disk).snapshot())) {
+        ADD_FAILURE() << "disk " << disk << " byte 0x" << std::hex << offset << " is 0x"
+                      << int(machine.disk(disk).byte(offset));
+      }
+    }
+  }
+
+  // Every SetVolumeLabel call, as "E:\ LABEL".
+  std::vector<std::string> labelCalls() const {
+    std::vector<std::string> calls;
+    for (const PlatformCall& call : machine.calls(CallKind::SetLabel)) {
+      calls.push_back(call.first + " " + call.second);
+    }
+    return calls;
+  }
+
+  SimulatedMachine machine;
+  Platform platform = machine.platform();
+  TypeCatalogue catalogue;
+  PartitionList list;
+  TempLetterList letters;
+  std::map<unsigned, DiskSnapshot> before;
+};
+
+// ---- Batch commands ---------------------------------------------------------------------------
+// "/M" and "/L" name a partition by disk and display number compared as text; "/A" by system
+// number with a disk number read leniently; "/F" and "/S" act on every partition of a type.
+
+// A list cell the command leaves behind; `text` null checks none.
+struct Cell { std::size_t row; Column column; const char* text; };
+
+struct Case {
+  const char* command;  // after the program name
+  int status;
+  std::vector<ByteChange> changes = {};
+  std::vector<std::string> labels = {};  // labelCalls() after the run
+  Cell cell = {0, kLabelColumn, nullptr};
+  void (*fault)(SimulatedMachine&) = nullptr;  // set up before the run
+};
+
+void PrintTo(const Case& c, std::ostream* out) { *out << '"' << c.command << '"'; }
+
+class Command : public BatchRun, public ::testing::WithParamInterface<Case> {};
+
+TEST_P(Command, HasItsStatusAndChangesExactlyWhatItNames) {
+  const Case& c = GetParam();
+  if (c.fault) c.fault(machine);
+  const CommandResult result = run(c.command);
+
+  const bool batch = std::string(c.command).find(' ') != std::string::npos;
+  const bool carriedOut = batch && (c.status == kExitDone || c.status == kExitWriteFailed);
+  EXPECT_EQ(result.exitStatus, c.status);
+  EXPECT_EQ(result.errorLines.size(), c.status == kExitDone ? 0u : 1u);
+  EXPECT_EQ(result.ranApplyChanges, carriedOut);
+  EXPECT_TRUE(carriedOut || machine.diskLog().empty()) << "refused before any disk access";
+  if (c.status == kExitDone) {
+    EXPECT_EQ(machine.diskLog(DiskOp::Write).size(), c.changes.size()) << "one write per sector";
+  }
+  expectDisks(c.changes);
+  EXPECT_EQ(labelCalls(), c.labels);
+  EXPECT_TRUE(machine.messageBoxes().empty()) << "a batch run reports on the error stream only";
+  if (c.cell.text != nullptr) {
+    EXPECT_EQ(list.rows[c.cell.row][c.cell.column], c.cell.text);
+  }
+  // A batch run always ends, after its writes; start-up itself ends a one-argument run.
+  const auto& journal = machine.journal();
+  EXPECT_EQ(!journal.empty() && journal.back() == "requestClose", batch);
+}
+
+// Display number 2 of disk 1 is the first logical partition, not the container; the ID is
+// stored as typed and the writer reads either case.
+INSTANTIATE_TEST_SUITE_P(M, Command, ::testing::Values(
+    Case{"/m 1 2 0c", kExitDone, {byteAt(0, typeByte(kEbr1, 0), 0x0C)}, {},
+         {kRowLogical, kTypeIdColumn, "0c"}},
+    Case{"/M 1 4 0C", kExitDone, {byteAt(0, typeByte(kMbr, 3), 0x0C)}},
+    Case{"/M 2 2 c", kExitDone, {byteAt(1, typeByte(kMbr, 1), 0x0C)}},
+    Case{"/M 1 1 007", kExitNotUnderstood}, Case{"/M 1 1 G7", kExitNotUnderstood},
+    Case{"/M 1 1 $7", kExitNotUnderstood}, Case{"/M 1 9 007", kExitNotUnderstood},
+    Case{"/M 1 1", kExitNotUnderstood},
+    Case{"/M 01 1 07", kExitNoSuchPartition}, Case{"/M 1 01 0C", kExitNoSuchPartition},
+    Case{"/M 1 5 0C", kExitNoSuchPartition}, Case{"/M 3 1 0C", kExitNoSuchPartition},
+    Case{"/M 1 X 0C", kExitNoSuchPartition},
+    Case{"/M 1 2 0C", kExitWriteFailed, {}, {}, {},
+         [](SimulatedMachine& m) { m.disk(0).failWrite(kEbr1); }}));
+
+// "/F" matches the cell text, so "7" finds nothing; containers change too.
+INSTANTIATE_TEST_SUITE_P(F, Command, ::testing::Values(
+    Case{"/F 07 0C", kExitDone, {byteAt(0, typeByte(kMbr, 0), 0x0C),
+                                 byteAt(0, typeByte(kEbr1, 0), 0x0C),
+                                 byteAt(1, typeByte(kMbr, 1), 0x0C)}},
+    Case{"/f 0b c", kExitDone, {byteAt(0, typeByte(kEbr2, 0), 0x0C),
+                                byteAt(0, typeByte(kMbr, 3), 0x0C)}, {}, {kRowD, kTypeIdColumn, "C"}},
+    Case{"/F 7 0C", kExitDone},
+    Case{"/F 0F 05", kExitDone, {byteAt(0, typeByte(kMbr, 1), 0x05)}},
+    Case{"/F 07 0C0", kExitNotUnderstood}, Case{"/F x7 0C", kExitNotUnderstood},
+    Case{"/F 07 \"\"\"\"", kExitNotUnderstood}, Case{"/F 07", kExitNotUnderstood},
+    Case{"/F 07 0C 0B", kExitNotUnderstood}));
+
+// "/L" keeps 11 bytes as typed and never half a character; a FAT32 boot sector gets the label
+// too, upper-cased. NTFS labels are the system's alone.
+INSTANTIATE_TEST_SUITE_P(L, Command, ::testing::Values(
+    Case{"/L 1 1 \"my new label\"", kExitDone, {}, {"C:\\ my new labe"}},
+    Case{"/L 1 3 \"my new label\"", kExitDone, {bootLabelAt(kBootE, "MY NEW LABE")},
+         {"E:\\ my new labe"}},
+    Case{"/L 1 1 ABCDEFGHIJ卷", kExitDone, {}, {"C:\\ ABCDEFGHIJ"}},
+    Case{"/L 1 2 work2", kExitDone, {}, {"H:\\ work2"}},  // through its temporary letter
+    Case{"/L 2 2 NAME", kExitWriteFailed},                 // no letter: a failure, not success
+    Case{"/L 1 5 X", kExitNoSuchPartition}, Case{"/L 01 1 X", kExitNoSuchPartition},
+    Case{"/L 2 3 X", kExitNoSuchPartition},
+    Case{"/L 1 1 BOOT", kExitWriteFailed, {}, {"C:\\ BOOT"}, {},
+         [](SimulatedMachine& m) { m.volume('C')->refusesLabel = true; }}));
+
+INSTANTIATE_TEST_SUITE_P(S, Command, ::testing::Values(
+    Case{"/S 0B data", kExitDone, {bootLabelAt(kBootE, "DATA"), bootLabelAt(kBootD, "DATA")},
+         {"E:\\ DATA", "D:\\ DATA"}},
+    Case{"/S 0b data", kExitDone, {bootLabelAt(kBootE, "DATA"), bootLabelAt(kBootD, "DATA")},
+         {"E:\\ DATA", "D:\\ DATA"}},
+    // Disk 2's unlettered primary cannot be labelled: one line, status 1.
+    Case{"/S 07 Work2", kExitWriteFailed, {}, {"C:\\ WORK2", "H:\\ WORK2"}},
+    Case{"/S 1C DATA", kExitDone},
+    Case{"/S 05 DATA", kExitNotUnderstood}, Case{"/S 0f DATA", kExitNotUnderstood},
+    Case{"/S 0F DATA", kExitNotUnderstood}, Case{"/S 0BB DATA", kExitNotUnderstood}));
+
+// System number 2 of disk 1 is the slot-3 primary behind the logicals; only exactly "1" sets
+// the flag, and the disk number is read as a number.
+const ByteChange kClearC = byteAt(0, bootIndicator(kMbr, 0), 0x00);  // C: no longer active
+INSTANTIATE_TEST_SUITE_P(A, Command, ::testing::Values(
+    Case{"/A 1 2 1", kExitDone, {byteAt(0, bootIndicator(kMbr, 3), 0x80)}},
+    Case{"/a 2 2 1", kExitDone, {byteAt(1, bootIndicator(kMbr, 1), 0x80)}},
+    Case{"/A 1 1 1", kExitDone}, Case{"/A 01 1 1", kExitDone},
+    Case{"/A 1 1 0", kExitDone, {kClearC}}, Case{"/A 01 1 0", kExitDone, {kClearC}},
+    Case{"/A +1 1 0", kExitDone, {kClearC}}, Case{"/A 1st 1 0", kExitDone, {kClearC}},
+    Case{"/A 1 1 yes", kExitDone, {kClearC}}, Case{"/A 1 1 01", kExitDone, {kClearC}},
+    Case{"/A 1 4 1", kExitNoSuchPartition}, Case{"/A 1 5 1", kExitNoSuchPartition},
+    Case{"/A 1 01 1", kExitNoSuchPartition}, Case{"/A X 1 1", kExitNoSuchPartition},
+    Case{"/A 0 1 1", kExitNoSuchPartition},
+    Case{"/A 1 2 1", kExitWriteFailed, {}, {}, {},
+         [](SimulatedMachine& m) { m.disk(0).shortRead(kMbr, 100); }}));
+
+// Unknown words and wrong argument counts; a run with one argument or none is no command.
+INSTANTIATE_TEST_SUITE_P(Words, Command, ::testing::Values(
+    Case{"", kExitDone}, Case{"/?", kExitDone}, Case{"/h", kExitDone},
+    Case{"/list", kExitDone}, Case{"/List", kExitDone},
+    Case{"/X", kExitNotUnderstood}, Case{"/M", kExitNotUnderstood},
+    Case{"LIST", kExitNotUnderstood}, Case{"/LIST2", kExitNotUnderstood},
+    Case{"/X 1 2", kExitNotUnderstood}, Case{"/X 1 2 3", kExitNotUnderstood},
+    Case{"/A 1 1", kExitNotUnderstood}, Case{"/S 0B", kExitNotUnderstood},
+    Case{"/L 1 1 a b", kExitNotUnderstood}, Case{"/? x", kExitNotUnderstood},
+    Case{"/LIST x", kExitNotUnderstood}, Case{"1 1 07", kExitNotUnderstood},
+    Case{"/M 1 1 07 0C 0B", kExitNotUnderstood}, Case{"/S 0B \"\"", kExitNotUnderstood}));
+
+// ---- The listing for scripts ----------------------------------------------------------------
+
+TEST_F(BatchRun, ListingIsAskedForByALoneListWordInAnyCase) {
+  for (const char* line : {"q /LIST", "q /list", "q /List"}) {
+    EXPECT_TRUE(isListRequest(splitCommandLine(line))) << line;
+  }
+  for (const char* line : {"q", "q /LIST2", "q /LIST x", "q LIST", "q /?"}) {
+    EXPECT_FALSE(isListRequest(splitCommandLine(line))) << line;
+  }
+}
+
+TEST_F(BatchRun, ListingIsAHeaderAndOneLinePerRowWithTenTabSeparatedCells) {
+  EXPECT_EQ(formatListing(list),
+            "盘符\t卷标\t磁盘\t分区\t分区标记\t分区格式\t分区类型\t容量（M）\t剩余空间（M）\t磁盘类型\n"
+            "C\tSYSTEM\t1\t1\t07\tNTFS\t主，活动\t100\t10\t硬盘\n"
+            "\t\t1\t\t0F\t扩展 LBA\t扩展\t200\t\t\n"
+            "H\tWORK\t1\t2\t07\tNTFS\t逻辑\t49\t10\t硬盘\n"
+            "E\tLOGIC\t1\t3\t0B\tFAT32\t逻辑\t49\t10\t硬盘\n"
+            "D\tDATA0\t1\t4\t0B\tFAT32\t主\t100\t10\t硬盘\n"
+            "F\tSPARE\t2\t1\t0C\tFAT32 LBA\t主\t100\t10\t硬盘\n"
+            "\t\t2\t2\t07\tNTFS\t主\t49\t\t\n");
+}
+
+TEST_F(BatchRun, ListingKeepsOneLinePerRowWhateverACellHolds) {
+  list.rows[kRowE][kLabelColumn] = std::string("A\tB\r\nC\0D", 8);
+  const std::string listing = formatListing(list);
+  EXPECT_EQ(std::count(listing.begin(), listing.end(), '\n'), 1 + kRowCount);
+  EXPECT_NE(listing.find("E\tA B  C D\t1\t3\t"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quenbolt
