@@ -27,34 +27,27 @@ struct ScanCost {
 };
 
 inline ScanCost layChainedDisks(SimulatedMachine& machine, const ChainedDisks& shape) {
-  constexpr std::uint32_t kContainerStart = 2048 + 20480;
-  constexpr std::uint32_t kStride = 4096;  // sectors from one EBR to the next
+  constexpr std::uint32_t kStart = 2048 + 20480, kStride = 4096;  // sectors; EBR to EBR
   ScanCost cost;
   machine.setDiskCount(shape.disks);
   for (unsigned n = 0; n < shape.disks; ++n) {
     SimulatedDisk& disk = machine.addDisk(n, 4ull << 40);
-    const std::uint32_t containerSize = (shape.logicalsPerDisk + 1) * kStride;
     disk.setSector(0, TableSector()
                           .entry(0, 0x80, 0x07, 2048, 20480)
-                          .entry(1, 0x00, 0x0F, kContainerStart, containerSize)
+                          .entry(1, 0x00, 0x0F, kStart, (shape.logicalsPerDisk + 1) * kStride)
                           .signature());
-    cost.tableSectors += 1;
-    cost.rows += 2;
-    const std::uint64_t base = std::uint64_t{kContainerStart} * 512;
     for (unsigned i = 0; i < shape.logicalsPerDisk; ++i) {
       const bool hidden = shape.hiddenEvery != 0 && i % shape.hiddenEvery == 0;
-      const std::uint64_t ebr = base + std::uint64_t{i} * kStride * 512;
+      const std::uint64_t ebr = (kStart + std::uint64_t{i} * kStride) * 512;
       TableSector table;
       table.entry(0, 0x00, hidden ? 0x1C : 0x07, 63, kStride - 63);
       if (i + 1 < shape.logicalsPerDisk) table.entry(1, 0x00, 0x05, (i + 1) * kStride, kStride);
       disk.setSector(ebr, table.signature());
-      if (hidden) {
-        disk.setSector(ebr + 63 * 512, fat32BootSector("L" + std::to_string(i)));
-        cost.hiddenBootSectors += 1;
-      }
-      cost.tableSectors += 1;
-      cost.rows += 1;
+      if (hidden) disk.setSector(ebr + 63 * 512, fat32BootSector("L" + std::to_string(i)));
+      cost.hiddenBootSectors += hidden;
     }
+    cost.tableSectors += 1 + shape.logicalsPerDisk;
+    cost.rows += 2 + shape.logicalsPerDisk;
     if (n < 24) {
       SimulatedVolume volume;
       volume.disk = n;

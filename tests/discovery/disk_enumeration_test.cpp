@@ -6,21 +6,16 @@ namespace quenbolt {
 namespace {
 
 TEST_F(DiscoveryTest, UsbStorageIsTheFirstEightCharactersInEitherCase) {
-  machine.setDiskInstancePath(0, "USBSTOR\\Disk&Ven_SanDisk");
-  machine.setDiskInstancePath(1, "usbstor\\disk&ven_kingston");
-  machine.setDiskInstancePath(2, "USBSTO");
-  machine.setDiskInstancePath(3, "USBSTORX\\Disk");
-  machine.setDiskInstancePath(4, "IDE\\DiskST3500418AS");
+  const std::pair<const char*, bool> paths[] = {{"USBSTOR\\Disk&Ven_SanDisk", true},
+                                                {"usbstor\\disk&ven_kingston", true},
+                                                {"USBSTO", false},
+                                                {"USBSTORX\\Disk", false},
+                                                {"IDE\\DiskST3500418AS", false}};
+  for (unsigned n = 0; n < 5; ++n) machine.setDiskInstancePath(n, paths[n].first);
   machine.setBinary(kDiskEnumKey, "5", {'U', 'S', 'B', 'S', 'T', 'O', 'R', '\\'});
-  Registry& registry = platform.registry;
-
-  EXPECT_TRUE(isUsbStorageDisk(registry, 0));
-  EXPECT_TRUE(isUsbStorageDisk(registry, 1));
-  EXPECT_FALSE(isUsbStorageDisk(registry, 2));
-  EXPECT_FALSE(isUsbStorageDisk(registry, 3));
-  EXPECT_FALSE(isUsbStorageDisk(registry, 4));
-  EXPECT_FALSE(isUsbStorageDisk(registry, 5)) << "not REG_SZ";
-  EXPECT_FALSE(isUsbStorageDisk(registry, 6)) << "missing";
+  for (unsigned n = 0; n < 5; ++n) EXPECT_EQ(isUsbStorageDisk(platform.registry, n), paths[n].second) << paths[n].first;
+  EXPECT_FALSE(isUsbStorageDisk(platform.registry, 5)) << "not REG_SZ";
+  EXPECT_FALSE(isUsbStorageDisk(platform.registry, 6)) << "missing";
   EXPECT_EQ(machine.calls(CallKind::ReadString).back().second, "6");
 }
 

@@ -10,44 +10,49 @@ namespace quenbolt {
 namespace {
 
 struct Measured {
-  std::uint64_t reads = 0;
-  std::uint64_t rows = 0;
-  std::uint64_t opens = 0;
-  double seconds = 0;
+  bench::ScanCost expected;
+  std::uint64_t reads = 0, opens = 0;
+  double seconds = 1e9;  // the best of the runs
+  PartitionList list;
 };
 
-// Scans a freshly laid machine `repeats` times; the time is the best of them.
-Measured measureScan(const bench::ChainedDisks& shape, bench::ScanCost* expected,
-                     int repeats = 1) {
+Measured measureScan(const bench::ChainedDisks& shape, int repeats = 1) {
   SimulatedMachine machine;
-  *expected = bench::layChainedDisks(machine, shape);
+  Measured m;
+  m.expected = bench::layChainedDisks(machine, shape);
   Platform platform = machine.platform();
   const TypeCatalogue catalogue;
-  PartitionList list;
-  Measured measured;
-  measured.seconds = 1e9;
   for (int i = 0; i < repeats; ++i) {
     machine.clearLogs();
     const auto start = std::chrono::steady_clock::now();
-    scanDisks(platform, catalogue, list);
+    scanDisks(platform, catalogue, m.list);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    measured.seconds = std::min(measured.seconds, took.count());
+    m.seconds = std::min(m.seconds, took.count());
   }
-  measured.reads = machine.diskLog(DiskOp::Read).size();
-  measured.opens = machine.diskLog(DiskOp::Open).size();
-  measured.rows = list.size();
-  return measured;
+  m.reads = machine.diskLog(DiskOp::Read).size();
+  m.opens = machine.diskLog(DiskOp::Open).size();
+  return m;
 }
 
 TEST(ScanCost, ReadsAreOnePerTableSectorPlusOnePerHiddenBootSector) {
   for (unsigned disks : {1u, 4u, 32u}) {
     for (unsigned chain : {10u, 100u, 1000u}) {
-      bench::ScanCost expected;
-      const Measured measured = measureScan({disks, chain, 10}, &expected);
-      EXPECT_EQ(measured.rows, expected.rows) << disks << " disks, chains of " << chain;
-      EXPECT_EQ(measured.reads, expected.reads()) << disks << " disks, chains of " << chain;
+      SCOPED_TRACE(std::to_string(disks) + " disks, chains of " + std::to_string(chain));
+      const Measured m = measureScan({disks, chain, 10});
+      EXPECT_EQ(m.reads, m.expected.reads());
       // One open per disk for the walk and one per hidden row for its label.
-      EXPECT_EQ(measured.opens, disks + expected.hiddenBootSectors);
+      EXPECT_EQ(m.opens, disks + m.expected.hiddenBootSectors);
+      // Every store keeps a place for every row, however long the chain.
+      const PartitionList& list = m.list;
+      EXPECT_EQ(list.size(), m.expected.rows);
+      for (std::size_t store : {list.TableSectorOffset.size(), list.TypeByteOffset.size(),
+                                list.BootSectorOffsetText.size(), list.ScannedTypeId.size(),
+                                list.ScannedLabel.size()}) {
+        EXPECT_EQ(store, list.size());
+      }
+      EXPECT_EQ(list.LogicalList.size(), disks * chain);
+      EXPECT_EQ(list.LogicalList.back().number, chain + 1);
+      EXPECT_EQ(list.rows.back()[kPartitionColumn], std::to_string(chain + 1));
     }
   }
 }
@@ -55,15 +60,13 @@ TEST(ScanCost, ReadsAreOnePerTableSectorPlusOnePerHiddenBootSector) {
 TEST(ScanCost, TimePerPartitionStaysRoughlyConstant) {
   // Best of several runs, eight times the partitions: a cost that grows with the square of the
   // list would take about eight times as long per partition.
-  bench::ScanCost small;
-  bench::ScanCost large;
-  const Measured a = measureScan({2, 125, 10}, &small, 7);
-  const Measured b = measureScan({2, 1000, 10}, &large, 7);
-  const double perRowSmall = a.seconds / static_cast<double>(small.rows);
-  const double perRowLarge = b.seconds / static_cast<double>(large.rows);
-  EXPECT_LT(perRowLarge, 4 * perRowSmall)
-      << perRowSmall * 1e9 << " ns per row at " << small.rows << " rows, " << perRowLarge * 1e9
-      << " ns per row at " << large.rows << " rows";
+  const Measured a = measureScan({2, 125, 10}, 7);
+  const Measured b = measureScan({2, 1000, 10}, 7);
+  const double perRowSmall = a.seconds / static_cast<double>(a.expected.rows);
+  const double perRowLarge = b.seconds / static_cast<double>(b.expected.rows);
+  EXPECT_LT(perRowLarge, 4 * perRowSmall) << perRowSmall * 1e9 << " ns per row at "
+                                          << a.expected.rows << " rows, " << perRowLarge * 1e9
+                                          << " ns per row at " << b.expected.rows << " rows";
 }
 
 }  // namespace

@@ -13,15 +13,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "discovery/partition_list.h"
 #include "discovery/scan_disks.h"
+#include "editing/change_report.h"
 #include "model/type_catalogue.h"
 #include "support/simulated_machine.h"
 #include "support/table_sector_builder.h"
@@ -29,88 +29,44 @@
 namespace quenbolt {
 namespace bench {
 
-constexpr std::uint64_t kSector = 512;
-constexpr std::uint64_t kMbr = 0;
-constexpr std::uint64_t kExtendedBase = 411648 * kSector;
-constexpr std::uint64_t kEbr1 = kExtendedBase;
-constexpr std::uint64_t kEbr2 = kExtendedBase + 100100 * kSector;
-constexpr std::uint64_t kBootC = 2048 * kSector;
-constexpr std::uint64_t kBootD = 206848 * kSector;
-constexpr std::uint64_t kBootLogical1 = kEbr1 + 63 * kSector;
-constexpr std::uint64_t kBootE = kEbr2 + 63 * kSector;
-constexpr std::uint64_t kBootHidden = 821248 * kSector;
+constexpr std::uint64_t kSector = 512, kMbr = 0;
+constexpr std::uint64_t kEbr1 = 411648 * kSector, kEbr2 = kEbr1 + 100100 * kSector;
+constexpr std::uint64_t kBootC = 2048 * kSector, kBootD = 206848 * kSector;
+constexpr std::uint64_t kBootE = kEbr2 + 63 * kSector, kBootHidden = 821248 * kSector;
 constexpr std::uint64_t kBootF = 2048 * kSector;
 
-enum Row : std::size_t {
-  kRowC = 0,
-  kRowD,
-  kRowContainer,
-  kRowLogical,
-  kRowE,
-  kRowUnlettered,
-  kRowF,
-  kRowCount
-};
+enum Row : std::size_t { kRowC, kRowD, kRowContainer, kRowLogical, kRowE, kRowUnlettered, kRowF, kRowCount };
 
-// Offset of a byte of MBR/EBR entry `slot`.
-constexpr std::uint64_t typeByte(std::uint64_t table, unsigned slot) {
-  return table + 0x1C2 + 16 * slot;
-}
-constexpr std::uint64_t bootIndicator(std::uint64_t table, unsigned slot) {
-  return table + 0x1BE + 16 * slot;
-}
+constexpr std::uint64_t typeByte(std::uint64_t table, unsigned slot) { return table + 0x1C2 + 16 * slot; }
+constexpr std::uint64_t bootIndicator(std::uint64_t table, unsigned slot) { return table + 0x1BE + 16 * slot; }
 
-using Disks = std::map<unsigned, DiskSnapshot>;
-
-// `snapshot` with `bytes` stored at `offset` (keeps the rule that all-zero sectors are absent).
-inline DiskSnapshot withBytes(DiskSnapshot snapshot, std::uint64_t offset, const std::string& bytes) {
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const std::uint64_t at = offset + i;
-    Sector& sector = snapshot.sectors[at / kSector];  // a new sector starts as zeros
-    sector[at % kSector] = static_cast<std::uint8_t>(bytes[i]);
-    bool zero = true;
-    for (std::uint8_t b : sector) zero = zero && b == 0;
-    if (zero) snapshot.sectors.erase(at / kSector);
-  }
-  return snapshot;
-}
+// One expected change: `bytes` at `offset` of disk `disk`.
+struct ByteChange { unsigned disk; std::uint64_t offset; std::string bytes; };
 
 inline std::string byteText(std::uint8_t value) { return std::string(1, static_cast<char>(value)); }
 
-// An offset as the access journal writes it: "0x7E00".
-inline std::string hexOf(std::uint64_t offset) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(offset));
-  return text;
+// The journal of one open-read-(write)-close of the sector at `offset`; `read` and `write` are
+// what the journal says of them ("512", "failed", a short count), an empty `write` none at all.
+inline std::vector<std::string> cycle(unsigned disk, std::uint64_t offset,
+                                      const std::string& read = "512",
+                                      const std::string& write = "512") {
+  char hex[24];
+  std::snprintf(hex, sizeof hex, "0x%llX", static_cast<unsigned long long>(offset));
+  const std::string d = std::to_string(disk), at = " " + d + " " + hex + " ";
+  std::vector<std::string> lines{"open " + d + " readwrite ok", "read" + at + read};
+  if (!write.empty()) lines.push_back("write" + at + write);
+  lines.push_back("close " + d);
+  return lines;
 }
-
-// The journal lines of a read that found the sector unfit and wrote nothing.
+// A read that found the sector unfit and wrote nothing.
 inline std::vector<std::string> readOnly(unsigned disk, std::uint64_t offset) {
-  const std::string d = std::to_string(disk);
-  return {"open " + d + " readwrite ok", "read " + d + " " + hexOf(offset) + " 512", "close " + d};
-}
-
-// The journal lines of one read-modify-write of the sector at `offset`.
-inline std::vector<std::string> readModifyWrite(unsigned disk, std::uint64_t offset) {
-  const std::string hex = hexOf(offset);
-  const std::string d = std::to_string(disk);
-  return {"open " + d + " readwrite ok", "read " + d + " " + hex + " 512",
-          "write " + d + " " + hex + " 512", "close " + d};
+  return cycle(disk, offset, "512", "");
 }
 
 inline std::vector<std::string> concat(std::vector<std::vector<std::string>> parts) {
   std::vector<std::string> all;
   for (auto& part : parts) all.insert(all.end(), part.begin(), part.end());
   return all;
-}
-
-// The journal without cursor changes, which every writer brackets its work with.
-inline std::vector<std::string> diskAndLabelJournal(const SimulatedMachine& machine) {
-  std::vector<std::string> lines;
-  for (const std::string& line : machine.journal()) {
-    if (line.rfind("cursor ", 0) != 0) lines.push_back(line);
-  }
-  return lines;
 }
 
 MATCHER_P3(IsFailure, row, kind, reason, "") {
@@ -121,14 +77,13 @@ class EditingBench : public ::testing::Test {
  protected:
   EditingBench() : platform(machine.platform()) {
     SimulatedDisk& disk0 = machine.addDisk(0, 1ull << 30);
-    TableSector mbr;
+    TableSector mbr;  // boot code that every write must carry over unchanged
     for (std::size_t i = 0; i < 446; ++i) mbr.byte(i, static_cast<std::uint8_t>(i * 7 + 3));
-    mbr.entry(0, 0x80, 0x07, 2048, 204800)
-        .entry(1, 0x00, 0x0B, 206848, 204800)
-        .entry(2, 0x00, 0x05, 411648, 409600)
-        .entry(3, 0x00, 0x0C, 821248, 204800)
-        .signature();
-    disk0.setSector(kMbr, mbr);
+    disk0.setSector(kMbr, mbr.entry(0, 0x80, 0x07, 2048, 204800)
+                              .entry(1, 0x00, 0x0B, 206848, 204800)
+                              .entry(2, 0x00, 0x05, 411648, 409600)
+                              .entry(3, 0x00, 0x0C, 821248, 204800)
+                              .signature());
     disk0.setSector(kEbr1, TableSector()
                                .entry(0, 0x00, 0x07, 63, 100000)
                                .entry(1, 0x00, 0x05, 100100, 100100)
@@ -136,66 +91,62 @@ class EditingBench : public ::testing::Test {
     disk0.setSector(kEbr2, TableSector().entry(0, 0x00, 0x0B, 63, 100000).signature());
     disk0.setSector(kBootC, ntfsBootSector());
     disk0.setSector(kBootD, fat32BootSector("OLD"));
-    disk0.setSector(kBootLogical1, ntfsBootSector());
+    disk0.setSector(kEbr1 + 63 * kSector, ntfsBootSector());
     disk0.setSector(kBootE, fat32BootSector("LOGIC"));
     disk0.setSector(kBootHidden, fat32BootSector("HIDDEN"));
-
     SimulatedDisk& disk1 = machine.addDisk(1, 1ull << 29);
     disk1.setSector(kMbr, TableSector().entry(0, 0x00, 0x0C, 2048, 204800).signature());
     disk1.setSector(kBootF, fat32BootSector("SPARE"));
 
     machine.setDiskCount(2);
-    mount('C', 0, kBootC, "SYSTEM", "NTFS");
-    mount('D', 0, kBootD, "OLD", "FAT32");
-    mount('E', 0, kBootE, "LOGIC", "FAT32");
-    mount('F', 1, kBootF, "SPARE", "FAT32");
+    const struct { char letter; unsigned disk; std::uint64_t start; const char* label; } volumes[] = {
+        {'C', 0, kBootC, "SYSTEM"}, {'D', 0, kBootD, "OLD"}, {'E', 0, kBootE, "LOGIC"}, {'F', 1, kBootF, "SPARE"}};
+    for (const auto& v : volumes) {
+      SimulatedVolume volume;
+      volume.disk = v.disk;
+      volume.startOffset = v.start;
+      volume.length = 204800 * kSector;
+      volume.label = v.label;
+      volume.fileSystem = v.letter == 'C' ? "NTFS" : "FAT32";
+      machine.mountVolume(v.letter, volume);
+    }
     scan();
-  }
-
-  void mount(char letter, unsigned disk, std::uint64_t start, const std::string& label,
-             const std::string& fileSystem) {
-    SimulatedVolume volume;
-    volume.disk = disk;
-    volume.startOffset = start;
-    volume.length = 204800 * kSector;
-    volume.label = label;
-    volume.fileSystem = fileSystem;
-    machine.mountVolume(letter, volume);
   }
 
   // Scans, remembers every disk as it is now and forgets the scan's accesses.
   void scan() {
     scanDisks(platform, catalogue, list);
-    before = disks();
+    ASSERT_EQ(list.size(), kRowCount);
+    remember();
     machine.clearLogs();
   }
 
-  Disks disks() const {
-    return {{0, machine.disk(0).snapshot()}, {1, machine.disk(1).snapshot()}};
-  }
-
-  // Every disk exactly as before, apart from `changes` (disk -> offset -> bytes).
-  Disks beforeWith(const std::map<unsigned, std::map<std::uint64_t, std::string>>& changes) const {
-    Disks expected = before;
-    for (const auto& [disk, edits] : changes) {
-      for (const auto& [offset, bytes] : edits) {
-        expected[disk] = withBytes(expected[disk], offset, bytes);
+  // Both disks exactly as at the last scan (or the last `remember`), apart from `changes`.
+  void expectOnly(const std::vector<ByteChange>& changes = {}) const {
+    for (unsigned index : {0u, 1u}) {
+      DiskSnapshot expected = before[index];
+      for (const ByteChange& c : changes) {
+        for (std::size_t i = 0; c.disk == index && i < c.bytes.size(); ++i) {
+          expected.sectors[(c.offset + i) / kSector][(c.offset + i) % kSector] =
+              static_cast<std::uint8_t>(c.bytes[i]);
+        }
       }
-    }
-    return expected;
-  }
-
-  void expectDisks(const Disks& expected) const {
-    const Disks now = disks();
-    for (const auto& [index, snapshot] : expected) {
-      const std::vector<std::uint64_t> diff = differingOffsets(snapshot, now.at(index));
+      const std::vector<std::uint64_t> diff = differingOffsets(expected, machine.disk(index).snapshot());
       EXPECT_TRUE(diff.empty()) << "disk " << index << " differs from the expected state at "
                                 << diff.size() << " byte(s), first at 0x" << std::hex
                                 << (diff.empty() ? 0 : diff.front());
     }
   }
+  void remember() { before = {machine.disk(0).snapshot(), machine.disk(1).snapshot()}; }
 
-  void expectDisksUnchanged() const { expectDisks(before); }
+  // The journal without cursor changes, which every writer brackets its work with.
+  std::vector<std::string> journal() const {
+    std::vector<std::string> lines;
+    for (const std::string& line : machine.journal()) {
+      if (line.rfind("cursor ", 0) != 0) lines.push_back(line);
+    }
+    return lines;
+  }
 
   PartitionRow& row(Row r) { return list.rows[r]; }
 
@@ -203,7 +154,7 @@ class EditingBench : public ::testing::Test {
   Platform platform;
   TypeCatalogue catalogue;
   PartitionList list;
-  Disks before;
+  std::vector<DiskSnapshot> before;
 };
 
 }  // namespace bench

@@ -1,9 +1,6 @@
 // Every writer goes through one read-modify-write path; whichever step of it fails, no byte
 // changes on the disk, the handle is closed, the failure is recorded, and the next change is
 // still made.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <functional>
 #include <tuple>
 
@@ -16,105 +13,74 @@ namespace {
 
 using namespace bench;
 
-using Run = void (*)(Platform&, PartitionList&, ChangeReport&);
-
 struct WriterCase {
   const char* name;
-  Row row;               // the change on disk 0 that meets the fault
-  ChangeKind kind;
-  std::uint64_t sector;  // the sector it reads and writes on disk 0
-  Run run;               // stages that change and one on disk 1, then writes
-  std::uint64_t disk1Offset;  // where the disk-1 change lands, and what it writes
-  const char* disk1Bytes;
+  ChangeKind kind;       // of the change to row D, which meets the fault
+  std::uint64_t sector;  // the sector that change reads and writes on disk 0
+  ByteChange disk1;      // the change staged after it, on disk 1
+  void (*run)(Platform&, PartitionList&, ChangeReport&);  // stages both, then writes
+};
+
+const WriterCase kWriters[] = {
+    {"TypeInMbr", ChangeKind::TypeId, kMbr, {1, typeByte(kMbr, 0), "\x1C"},
+     [](Platform& platform, PartitionList& list, ChangeReport& report) {
+       list.rows[kRowD][kTypeIdColumn] = "1B";
+       list.rows[kRowF][kTypeIdColumn] = "1C";
+       writeTypeIds(platform, list, report);
+     }},
+    {"ActiveFlag", ChangeKind::ActiveFlag, kMbr, {1, bootIndicator(kMbr, 0), "\x80"},
+     [](Platform& platform, PartitionList& list, ChangeReport& report) {
+       list.rows[kRowD][kKindColumn] = kKindPrimaryActive;
+       list.rows[kRowF][kKindColumn] = kKindPrimaryActive;
+       writeActiveFlags(platform, list, report);
+     }},
+    {"BootSectorLabel", ChangeKind::BootSectorLabel, kBootD, {1, kBootF + 0x47, "SPARE2     "},
+     [](Platform& platform, PartitionList& list, ChangeReport& report) {
+       writeBootSectorLabel(platform, list, kRowD, "NEW", report);
+       writeBootSectorLabel(platform, list, kRowF, "spare2", report);
+     }},
 };
 
 struct FaultCase {
   const char* name;
   std::function<void(SimulatedDisk&, std::uint64_t)> plant;
   FailureReason reason;
-  std::function<std::vector<std::string>(const std::string& hexOffset)> journal;
+  const char* read;   // what the journal says of the read and the write ("" for none)
+  const char* write;
 };
-
-const WriterCase kWriters[] = {
-    {"TypeInMbr", kRowD, ChangeKind::TypeId, kMbr,
-     [](Platform& platform, PartitionList& list, ChangeReport& report) {
-       list.rows[kRowD][kTypeIdColumn] = "1B";
-       list.rows[kRowF][kTypeIdColumn] = "1C";
-       writeTypeIds(platform, list, report);
-     },
-     typeByte(kMbr, 0), "\x1C"},
-    {"ActiveFlag", kRowD, ChangeKind::ActiveFlag, kMbr,
-     [](Platform& platform, PartitionList& list, ChangeReport& report) {
-       list.rows[kRowD][kKindColumn] = kKindPrimaryActive;
-       list.rows[kRowF][kKindColumn] = kKindPrimaryActive;
-       writeActiveFlags(platform, list, report);
-     },
-     bootIndicator(kMbr, 0), "\x80"},
-    {"BootSectorLabel", kRowD, ChangeKind::BootSectorLabel, kBootD,
-     [](Platform& platform, PartitionList& list, ChangeReport& report) {
-       writeBootSectorLabel(platform, list, kRowD, "NEW", report);
-       writeBootSectorLabel(platform, list, kRowF, "spare2", report);
-     },
-     kBootF + 0x47, "SPARE2     "},
-};
-
-std::vector<std::string> opened(const std::string& hex, std::vector<std::string> middle) {
-  std::vector<std::string> lines{"open 0 readwrite ok", "read 0 " + hex + " 512"};
-  lines.insert(lines.end(), middle.begin(), middle.end());
-  lines.push_back("close 0");
-  return lines;
-}
 
 const FaultCase kFaults[] = {
-    {"OpenFails", [](SimulatedDisk& disk, std::uint64_t) { disk.failOpen(); },
-     FailureReason::OpenFailed,
-     [](const std::string&) { return std::vector<std::string>{"open 0 readwrite failed"}; }},
+    {"OpenFails", [](SimulatedDisk& disk, std::uint64_t) { disk.failOpen(); }, FailureReason::OpenFailed, "", ""},
     {"ReadFails", [](SimulatedDisk& disk, std::uint64_t at) { disk.failRead(at); },
-     FailureReason::ReadFailed,
-     [](const std::string& hex) {
-       return std::vector<std::string>{"open 0 readwrite ok", "read 0 " + hex + " failed",
-                                       "close 0"};
-     }},
+     FailureReason::ReadFailed, "failed", ""},
     // Past the end of an image Wine's ReadFile "succeeds" with 0 bytes.
     {"ReadReturnsNothing", [](SimulatedDisk& disk, std::uint64_t at) { disk.shortRead(at, 0); },
-     FailureReason::ReadFailed,
-     [](const std::string& hex) {
-       return std::vector<std::string>{"open 0 readwrite ok", "read 0 " + hex + " 0", "close 0"};
-     }},
+     FailureReason::ReadFailed, "0", ""},
     {"ReadIsShort", [](SimulatedDisk& disk, std::uint64_t at) { disk.shortRead(at, 511); },
-     FailureReason::ReadFailed,
-     [](const std::string& hex) {
-       return std::vector<std::string>{"open 0 readwrite ok", "read 0 " + hex + " 511",
-                                       "close 0"};
-     }},
+     FailureReason::ReadFailed, "511", ""},
     {"WriteFails", [](SimulatedDisk& disk, std::uint64_t at) { disk.failWrite(at); },
-     FailureReason::WriteFailed,
-     [](const std::string& hex) { return opened(hex, {"write 0 " + hex + " failed"}); }},
+     FailureReason::WriteFailed, "512", "failed"},
     // Only the first 64 bytes, which hold nothing that changes, reach the disk.
     {"WriteIsShort", [](SimulatedDisk& disk, std::uint64_t at) { disk.shortWrite(at, 64); },
-     FailureReason::WriteFailed,
-     [](const std::string& hex) { return opened(hex, {"write 0 " + hex + " 64"}); }},
+     FailureReason::WriteFailed, "512", "64"},
 };
 
 class WriteFaults : public EditingBench,
                     public ::testing::WithParamInterface<std::tuple<WriterCase, FaultCase>> {};
 
 TEST_P(WriteFaults, ChangeNoByteAreRecordedAndDoNotStopTheNextChange) {
-  const WriterCase& writer = std::get<0>(GetParam());
-  const FaultCase& fault = std::get<1>(GetParam());
+  const auto& [writer, fault] = GetParam();
   fault.plant(machine.disk(0), writer.sector);
 
   ChangeReport report;
   writer.run(platform, list, report);
 
-  EXPECT_THAT(report.failures,
-              ::testing::ElementsAre(IsFailure(writer.row, writer.kind, fault.reason)));
-  std::vector<std::string> expected = fault.journal(hexOf(writer.sector));
-  const std::vector<std::string> disk1 =
-      readModifyWrite(1, writer.kind == ChangeKind::BootSectorLabel ? kBootF : kMbr);
-  expected.insert(expected.end(), disk1.begin(), disk1.end());
-  EXPECT_EQ(diskAndLabelJournal(machine), expected);
-  expectDisks(beforeWith({{1, {{writer.disk1Offset, writer.disk1Bytes}}}}));
+  EXPECT_THAT(report.failures, ::testing::ElementsAre(IsFailure(kRowD, writer.kind, fault.reason)));
+  const std::vector<std::string> faulty = fault.reason == FailureReason::OpenFailed
+                                              ? std::vector<std::string>{"open 0 readwrite failed"}
+                                              : cycle(0, writer.sector, fault.read, fault.write);
+  EXPECT_EQ(journal(), concat({faulty, cycle(1, writer.disk1.offset / kSector * kSector)}));
+  expectOnly({writer.disk1});
   EXPECT_EQ(machine.openHandles(), 0u);
 }
 
