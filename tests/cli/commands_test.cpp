@@ -1,15 +1,7 @@
 // The command step on a machine as a batch run finds it after start-up (scan, temporary letters,
 // scan): each command line's exit status, its one error line, and exactly the bytes, labels and
-// list cells it changes; then the listing for scripts of the same machine.
-//
-//   disk 0 (1 GiB)  MBR slot 0  07 active  C:  NTFS           row 0  "1" "主，活动"  system 1
-//                       slot 1  0F container                   row 1  ""  "扩展"
-//                         EBR 1  07  temporary letter, NTFS    row 2  "2" "逻辑"     system 3
-//                         EBR 2  0B  E:  FAT32 "LOGIC"         row 3  "3" "逻辑"     system 4
-//                       slot 2  empty
-//                       slot 3  0B  D:  FAT32 "DATA0"          row 4  "4" "主"       system 2
-//   disk 1 (512 MiB) MBR slot 0  0C  F:  FAT32 "SPARE"          row 5  "1" "主"       system 1
-//                       slot 1  07  no letter                  row 6  "2" "主"       system 2
+// list cells it changes; then the listing for scripts of the same machine (the machine of
+// support/two_disk_machine.h).
 
 #include "cli/commands.h"
 
@@ -28,23 +20,12 @@
 #include "discovery/startup_scan.h"
 #include "model/type_catalogue.h"
 #include "support/simulated_machine.h"
-#include "support/table_sector_builder.h"
+#include "support/two_disk_machine.h"
 
 namespace quenbolt {
 namespace {
 
-constexpr std::uint64_t kSector = 512;
-constexpr std::uint64_t kMbr = 0;
-constexpr std::uint64_t kEbr1 = 206848 * kSector;
-constexpr std::uint64_t kEbr2 = kEbr1 + 100100 * kSector;
-constexpr std::uint64_t kBootC = 2048 * kSector;  // also F: on disk 1
-constexpr std::uint64_t kBootLogical = kEbr1 + 63 * kSector;
-constexpr std::uint64_t kBootE = kEbr2 + 63 * kSector;
-constexpr std::uint64_t kBootD = 616448 * kSector;
-
-enum Row : std::size_t {
-  kRowC, kRowContainer, kRowLogical, kRowE, kRowD, kRowF, kRowUnlettered, kRowCount
-};
+using namespace two_disks;
 
 // Bytes of partition-table entry `slot` in the table sector at `table`.
 constexpr std::uint64_t typeByte(std::uint64_t table, unsigned slot) {
@@ -73,54 +54,10 @@ ByteChange bootLabelAt(std::uint64_t bootSector, std::string label) {
 class BatchRun : public ::testing::Test {
  protected:
   BatchRun() {
-    SimulatedDisk& disk0 = machine.addDisk(0, 1ull << 30);
-    disk0.setSector(kMbr, TableSector()
-                              .entry(0, 0x80, 0x07, 2048, 204800)
-                              .entry(1, 0x00, 0x0F, 206848, 409600)
-                              .entry(3, 0x00, 0x0B, 616448, 204800)
-                              .signature());
-    disk0.setSector(kEbr1, TableSector()
-                               .entry(0, 0x00, 0x07, 63, 100000)
-                               .entry(1, 0x00, 0x05, 100100, 100100)
-                               .signature());
-    disk0.setSector(kEbr2, TableSector().entry(0, 0x00, 0x0B, 63, 100000).signature());
-    disk0.setSector(kBootC, ntfsBootSector());
-    disk0.setSector(kBootLogical, ntfsBootSector());
-    disk0.setSector(kBootE, fat32BootSector("LOGIC"));
-    disk0.setSector(kBootD, fat32BootSector("DATA0"));
-
-    SimulatedDisk& disk1 = machine.addDisk(1, 1ull << 29);
-    disk1.setSector(kMbr, TableSector()
-                              .entry(0, 0x00, 0x0C, 2048, 204800)
-                              .entry(1, 0x00, 0x07, 206848, 100000)
-                              .signature());
-    disk1.setSector(kBootC, fat32BootSector("SPARE"));
-    disk1.setSector(206848 * kSector, ntfsBootSector());
-
-    machine.setDiskCount(2);
-    machine.mountVolume('C', volumeAt(0, kBootC, "SYSTEM", "NTFS"));
-    machine.mountVolume('D', volumeAt(0, kBootD, "DATA0", "FAT32"));
-    machine.mountVolume('E', volumeAt(0, kBootE, "LOGIC", "FAT32"));
-    machine.mountVolume('F', volumeAt(1, kBootC, "SPARE", "FAT32"));
-    // The first logical partition is reachable only once start-up gives it a letter; the
-    // second primary of disk 1 never is.
-    machine.addPartitionDevice(0, 3, volumeAt(0, kBootLogical, "WORK", "NTFS"));
-
+    buildTwoDiskMachine(machine);
     scanWithTemporaryLetters(platform, catalogue, list, letters);
     before = {{0, machine.disk(0).snapshot()}, {1, machine.disk(1).snapshot()}};
     machine.clearLogs();
-  }
-
-  static SimulatedVolume volumeAt(unsigned disk, std::uint64_t start, const std::string& label,
-                                  const std::string& fileSystem) {
-    SimulatedVolume volume;
-    volume.disk = disk;
-    volume.startOffset = start;
-    volume.length = 100000 * kSector;
-    volume.label = label;
-    volume.fileSystem = fileSystem;
-    volume.freeBytes = 10 * 1024 * 1024;
-    return volume;
   }
 
   // Runs the command step as the program does for this command line (after the program name).

@@ -245,49 +245,6 @@ std::string randomTypeIdText(Chooser& c) {
   return c.oneOf(kOdd);
 }
 
-void buildTwoDiskMachine(SimulatedMachine& machine) {
-  using namespace two_disks;
-  auto volumeAt = [](unsigned disk, std::uint64_t start, const std::string& label,
-                     const std::string& fileSystem) {
-    SimulatedVolume volume;
-    volume.disk = disk;
-    volume.startOffset = start;
-    volume.length = 100000 * kSector;
-    volume.label = label;
-    volume.fileSystem = fileSystem;
-    return volume;
-  };
-  SimulatedDisk& disk0 = machine.addDisk(0, 1ull << 30);
-  disk0.setSector(0, TableSector()
-                         .entry(0, 0x80, 0x07, 2048, 204800)
-                         .entry(1, 0x00, 0x0F, 206848, 409600)
-                         .entry(3, 0x00, 0x0B, 616448, 204800)
-                         .signature());
-  disk0.setSector(kEbr1, TableSector()
-                             .entry(0, 0x00, 0x07, 63, 100000)
-                             .entry(1, 0x00, 0x05, 100100, 100100)
-                             .signature());
-  disk0.setSector(kEbr2, TableSector().entry(0, 0x00, 0x0B, 63, 100000).signature());
-  disk0.setSector(kBootC, ntfsBootSector());
-  disk0.setSector(kBootLogical, ntfsBootSector());
-  disk0.setSector(kBootE, fat32BootSector("LOGIC"));
-  disk0.setSector(kBootD, fat32BootSector("DATA0"));
-  SimulatedDisk& disk1 = machine.addDisk(1, 1ull << 29);
-  disk1.setSector(0, TableSector()
-                         .entry(0, 0x00, 0x0C, 2048, 204800)
-                         .entry(1, 0x00, 0x07, 206848, 100000)
-                         .signature());
-  disk1.setSector(kBootF, fat32BootSector("SPARE"));
-  machine.setDiskCount(2);
-
-  machine.mountVolume('C', volumeAt(0, kBootC, "SYSTEM", "NTFS"));
-  machine.mountVolume('D', volumeAt(0, kBootD, "DATA0", "FAT32"));
-  machine.mountVolume('E', volumeAt(0, kBootE, "LOGIC", "FAT32"));
-  machine.mountVolume('F', volumeAt(1, kBootF, "SPARE", "FAT32"));
-  // Reachable only once start-up gives it a letter.
-  machine.addPartitionDevice(0, 3, volumeAt(0, kBootLogical, "WORK", "NTFS"));
-}
-
 void buildRandomMachine(Chooser& chooser, SimulatedMachine& machine) {
   const unsigned disks = 1 + chooser.below(3);
   std::string freeLetters = "CDEFGHIJKLMNOPQRSTUVWXYZ";

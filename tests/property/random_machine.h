@@ -13,6 +13,7 @@
 
 #include "discovery/partition_list.h"
 #include "support/simulated_machine.h"
+#include "support/two_disk_machine.h"
 
 namespace quenbolt {
 namespace hardening {
@@ -55,26 +56,6 @@ class SeededChooser : public Chooser {
   }
   std::uint64_t state_;
 };
-
-// The fixed machine of the fault matrix and the command fuzz target, on an empty machine:
-//   disk 0  slot 0  07 active    C:  NTFS           row 0  "1"
-//           slot 1  0F container                    row 1
-//             EBR 1  07          temporary letter   row 2  "2"
-//             EBR 2  0B          E:  FAT32 "LOGIC"  row 3  "3"
-//           slot 3  0B           D:  FAT32 "DATA0"  row 4  "4"  system number 2
-//   disk 1  slot 0  0C           F:  FAT32 "SPARE"  row 5  "1"
-//           slot 1  07           no letter          row 6  "2"
-namespace two_disks {
-constexpr std::uint64_t kEbr1 = 206848 * 512ull;
-constexpr std::uint64_t kEbr2 = kEbr1 + 100100 * 512ull;
-constexpr std::uint64_t kBootC = 2048 * 512ull;
-constexpr std::uint64_t kBootLogical = kEbr1 + 63 * 512ull;
-constexpr std::uint64_t kBootE = kEbr2 + 63 * 512ull;
-constexpr std::uint64_t kBootD = 616448 * 512ull;
-constexpr std::uint64_t kBootF = 2048 * 512ull;
-enum Row : std::size_t { kRowC, kRowContainer, kRowLogical, kRowE, kRowD, kRowF, kRowUnlettered };
-}  // namespace two_disks
-void buildTwoDiskMachine(SimulatedMachine& machine);
 
 // Builds disks, registry count, volumes and partition devices on an empty machine.
 void buildRandomMachine(Chooser& chooser, SimulatedMachine& machine);
