@@ -53,13 +53,32 @@ EOF
 # Starts the program without arguments and waits until its start-up has ended: the window is
 # shown and row 0's editor fill has put text into the status line, which grows the window below
 # its 374-pixel client area. Sets WIN and QB_PID.
+#
+# Once in about forty starts under this harness Wine refused the main window (the program ended
+# with status 9, "no window, nothing changed") for a reason not found yet; such a start is tried
+# once more, so that the flows, not that start, decide the case. Every other way of not showing
+# the window fails the case.
 open_window() {
-  # Wine's desktop process ends with the last program of its server (here regedit, run by
-  # attach); a window asked for while it goes away is refused. Start from a server of our own.
+  local attempt
+  for attempt in 1 2; do
+    start_window && return 0
+    if [ "$attempt" = 1 ] && [ "$QB_STATUS" = 9 ]; then
+      echo "  note: no window on the first start (status 9: $(tr -d '\r' <"$CASE_DIR/stderr.txt")); starting again"
+      continue
+    fi
+    echo "  the main window did not appear (status $QB_STATUS)"
+    show_output
+    exit 1
+  done
+}
+
+start_window() {
+  # Start on a server of our own rather than on the one regedit (run by attach) leaves ending.
   wineserver -w >/dev/null 2>&1 || true
   echo "\$ Quenbolt.exe (window)" >>"$CASE_DIR/commands.txt"
   wine "$QB_EXE" </dev/null >"$CASE_DIR/stdout.txt" 2>"$CASE_DIR/stderr.txt" &
   QB_PID=$!
+  QB_STATUS=running
   WIN=""
   local i h
   for i in $(seq 600); do
@@ -68,7 +87,15 @@ open_window() {
     kill -0 "$QB_PID" 2>/dev/null || break
     sleep 0.1
   done
-  [ -n "$WIN" ] || { echo "  the main window did not appear"; show_output; exit 1; }
+  if [ -z "$WIN" ]; then
+    if kill -0 "$QB_PID" 2>/dev/null; then
+      kill "$QB_PID" 2>/dev/null || true
+      wineserver -k >/dev/null 2>&1 || true
+    fi
+    QB_STATUS=0
+    wait "$QB_PID" || QB_STATUS=$?
+    return 1
+  fi
   for i in $(seq 300); do
     h=$(xdotool getwindowgeometry --shell "$WIN" 2>/dev/null | sed -n 's/^HEIGHT=//p') || true
     [ "${h:-0}" -gt 374 ] && break
