@@ -10,10 +10,6 @@
 
 namespace quenbolt {
 
-// The byte offset a BootSectorOffsetText names: the last eight hex digits are the low 32 bits,
-// everything before them the high 32 bits ("000100007C00" -> 0x100007C00).
-std::uint64_t bootSectorOffsetOf(const std::string& offsetText);
-
 // The trimmed FAT32 boot-sector label of `row`; empty when the sector cannot be read or is no
 // FAT32 boot sector. When the disk cannot be opened, shows "打开磁盘失败" in the status line and
 // returns eleven blanks.

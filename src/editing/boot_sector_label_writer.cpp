@@ -9,26 +9,13 @@
 
 namespace quenbolt {
 
-bool parseBootSectorOffset(const std::string& text, std::uint64_t& offset) {
-  // 4 high digits grow to at most 8; anything else was not written by the scan.
-  if (text.size() < 12 || text.size() > 16) return false;
-  for (char c : text) {
-    const bool hex = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-    if (!hex) return false;
-  }
-  const std::size_t split = text.size() - 8;
-  const std::uint64_t high = parseHexPrefix(text.substr(0, split));
-  const std::uint64_t low = parseHexPrefix(text.substr(split));
-  offset = (high << 32) | low;
-  return true;
-}
-
 void writeBootSectorLabel(Platform& platform, const PartitionList& list, std::size_t row,
                           const std::string& label, ChangeReport& report) {
-  std::uint64_t offset = 0;
   const long disk = row < list.rows.size() ? diskIndexOfRow(list.rows[row]) : -1;
-  if (disk < 0 || row >= list.BootSectorOffsetText.size() ||
-      !parseBootSectorOffset(list.BootSectorOffsetText[row], offset)) {
+  const std::optional<std::uint64_t> offset =
+      row < list.BootSectorOffsetText.size() ? parseOffsetText(list.BootSectorOffsetText[row])
+                                             : std::nullopt;
+  if (disk < 0 || !offset) {
     // The scan left no way to find this boot sector.
     recordOutcome(report, row, ChangeKind::BootSectorLabel, FailureReason::ReadFailed);
     return;
@@ -36,7 +23,7 @@ void writeBootSectorLabel(Platform& platform, const PartitionList& list, std::si
 
   SectorPatch patch;
   patch.disk = static_cast<unsigned>(disk);
-  patch.sectorOffset = offset;
+  patch.sectorOffset = *offset;
   patch.firstByte = kBootLabelOffset;
   patch.bytes = bootSectorLabelBytes(label);
   patch.check = [](const Sector& sector) -> std::optional<FailureReason> {

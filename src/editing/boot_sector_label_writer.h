@@ -24,8 +24,4 @@ void writeBootSectorLabel(Platform& platform, const PartitionList& list, std::si
 // column, so staged label edits are dropped.
 void refreshBootLabels(Platform& platform, PartitionList& list, bool checked);
 
-// The byte offset BootSectorOffsetText names: at least 12 hexadecimal digits, the last 8 being
-// the low 32 bits. False for any other text.
-bool parseBootSectorOffset(const std::string& text, std::uint64_t& offset);
-
 }  // namespace quenbolt

@@ -46,6 +46,16 @@ std::uint32_t parseHexPrefix(const std::string& text) {
   return value;
 }
 
+std::optional<std::uint64_t> parseOffsetText(const std::string& text) {
+  if (text.size() < 12 || text.size() > 16) return std::nullopt;
+  for (char c : text) {
+    if (hexDigitValue(c) < 0) return std::nullopt;
+  }
+  const std::size_t split = text.size() - 8;
+  const std::uint64_t high = parseHexPrefix(text.substr(0, split));
+  return high << 32 | parseHexPrefix(text.substr(split));
+}
+
 bool isTypeIdText(const std::string& text) {
   if (text.empty() || text.size() > 2) return false;
   for (char c : text) {

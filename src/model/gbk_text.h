@@ -2,6 +2,7 @@
 // Text helpers on GBK bytes (code page 936). All system text is a byte string in GBK.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace quenbolt {
@@ -15,6 +16,11 @@ std::string hex2(std::uint8_t byte);
 // A byte offset as the high 32 bits in upper-case hex with at least 4 digits followed by the low
 // 32 bits in exactly 8: 0x7E00 -> "000000007E00", 0x100007C00 -> "000100007C00".
 std::string offsetText(std::uint64_t offset);
+
+// The offset an offsetText names: the last 8 hex digits are the low 32 bits, the 4 to 8 before
+// them the high 32 bits. nullopt for any other text, which the program never wrote and which the
+// lenient rule below would read as a wrong offset ("00000000ZZZZ" as 0, the MBR).
+std::optional<std::uint64_t> parseOffsetText(const std::string& text);
 
 // The lenient hexadecimal reading used for type IDs and offset halves: one leading '$' is
 // skipped, then hex digits of either case accumulate until the first other character.

@@ -8,13 +8,6 @@
 namespace quenbolt {
 namespace {
 
-TEST(BootSectorOffset, LowHalfIsTheLastEightDigitsAndTheRestIsTheHighHalf) {
-  EXPECT_EQ(bootSectorOffsetOf("000100007C00"), 0x100007C00u);
-  EXPECT_EQ(bootSectorOffsetOf("0000FFFFFE00"), 0xFFFFFE00u);
-  // More than four high digits are not cut in the middle.
-  EXPECT_EQ(bootSectorOffsetOf("1000000007E00"), 0x1000000007E00u);
-}
-
 class BootLabelReaderTest : public DiscoveryTest {
  protected:
   // One 1C row on disk `disk` (0-based) whose partition starts at `offset`.
@@ -54,6 +47,10 @@ TEST_F(BootLabelReaderTest, AnythingButAReadableFat32SectorGivesNoLabel) {
   EXPECT_EQ(read(), "");
   disk.clearFaults();
   EXPECT_EQ(read(), "GONE");
+  // An offset text the scan never writes is not read leniently as some other sector.
+  disk.setSector(0, fat32BootSector("NOT HERE"));
+  list.BootSectorOffsetText[0] = "00000000ZZZZ";
+  EXPECT_EQ(read(), "");
   EXPECT_TRUE(machine.statusTexts().empty());
   EXPECT_EQ(machine.openHandles(), 0u);
 }

@@ -79,8 +79,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool namesSector = sameDisk && offsetText == quenbolt::offsetText(offset);
   // What the writer makes of the text, and whether a FAT32 sector is there (an unaligned offset
   // straddles the laid-out sector, which is fine: the text names it).
-  std::uint64_t named = 0;
-  const bool writerParses = diskIndexOfRow(row) >= 0 && parseBootSectorOffset(offsetText, named);
+  const std::optional<std::uint64_t> parsed = parseOffsetText(offsetText);
+  const std::uint64_t named = parsed.value_or(0);
+  const bool writerParses = diskIndexOfRow(row) >= 0 && parsed.has_value();
   const bool writerFindsSector = writerParses && sameDisk;
   const bool namedInside = writerFindsSector && named <= kDiskSize - 512;
   const bool namedFat32 = namedInside && isFat32BootSector(disk.sector(named));

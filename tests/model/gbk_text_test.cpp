@@ -15,6 +15,18 @@ TEST(NumberText, OffsetsSplitIntoFourAndEightDigitsAndMegabytesRoundHalvesToEven
   EXPECT_EQ(divideRoundHalfEven(~0ull, 2), 0x8000000000000000ull);
 }
 
+TEST(OffsetText, ReadsBackOnlyWhatItWrites) {
+  for (std::uint64_t offset : {0ull, 0x7E00ull, 0xFFFFFE00ull, 0x100007C00ull, 0x1000000007E00ull,
+                               0x123456789ABCDEF0ull}) {
+    EXPECT_EQ(parseOffsetText(offsetText(offset)), offset) << offsetText(offset);
+  }
+  EXPECT_EQ(parseOffsetText("0000fffffe00"), 0xFFFFFE00ull);
+  for (const char* text : {"00000000ZZZZ", "", "7E00", "0000 0007E00", "$00000007E00",
+                           "00000000000000007E00"}) {
+    EXPECT_EQ(parseOffsetText(text), std::nullopt) << '"' << text << '"';
+  }
+}
+
 TEST(HexRule, ReadsLeadingDigitsOfEitherCaseAfterOneDollar) {
   const std::pair<const char*, std::uint32_t> cases[] = {
       {"0B", 0x0B}, {"1c", 0x1C}, {"$FF", 0xFF}, {"7G", 0x7},

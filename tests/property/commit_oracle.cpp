@@ -132,7 +132,7 @@ CommitPlan planCommit(const PartitionList& list, const DiskSnapshots& before) {
     if (!isInGroup(TypeGroup::Fat32LabelTypes, cells[kTypeIdColumn])) continue;
     plan.pending.insert({row, ChangeKind::BootSectorLabel});
     const long disk = diskIndexOfRow(cells);
-    const std::uint64_t offset = bootSectorOffsetOf(list.BootSectorOffsetText[row]);
+    const std::uint64_t offset = parseOffsetText(list.BootSectorOffsetText[row]).value_or(0);
     // Only a FAT32 boot sector gets the label; anything else stays as it is, unreported.
     if (disk < 0 || !isFat32BootSector(sectorAt(before, static_cast<unsigned>(disk), offset))) continue;
     PlannedWrite write;

@@ -282,7 +282,7 @@ std::vector<std::string> plantRandomFaults(Chooser& c, SimulatedMachine& machine
     if (diskIndex < 0) continue;
     SimulatedDisk& disk = machine.disk(static_cast<unsigned>(diskIndex));
     const std::uint64_t table = list.TableSectorOffset[row];
-    const std::uint64_t boot = bootSectorOffsetOf(list.BootSectorOffsetText[row]);
+    const std::uint64_t boot = parseOffsetText(list.BootSectorOffsetText[row]).value_or(0);
     const std::uint64_t offset = c.chance(60) ? table : boot;
     const unsigned nth = c.below(4);  // 0: every time
     auto inside = [&disk](std::uint64_t at) { return at <= disk.size() && disk.size() - at >= kSector; };
