@@ -1,4 +1,4 @@
-# Cross-compiles for 32-bit Windows with Debian's MinGW-w64 (posix threading flavour).
+# Cross-compiles Quenbolt.exe for 32-bit Windows with Debian's MinGW-w64 (posix threading flavour).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 
@@ -11,5 +11,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
-# Tests built here run under Wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Tests built here run under Wine, through the helper that knows whether this host runs 32-bit
+# programs at all.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine)

@@ -76,7 +76,7 @@ start_window() {
   # Start on a server of our own rather than on the one regedit (run by attach) leaves ending.
   wineserver -w >/dev/null 2>&1 || true
   echo "\$ Quenbolt.exe (window)" >>"$CASE_DIR/commands.txt"
-  wine "$QB_EXE" </dev/null >"$CASE_DIR/stdout.txt" 2>"$CASE_DIR/stderr.txt" &
+  "$QB_WINE" "$QB_EXE" </dev/null >"$CASE_DIR/stdout.txt" 2>"$CASE_DIR/stderr.txt" &
   QB_PID=$!
   QB_STATUS=running
   WIN=""

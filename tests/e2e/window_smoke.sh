@@ -19,10 +19,15 @@ exe=${1:-}
 [ -n "$exe" ] && [ -f "$exe" ] || { echo "no Quenbolt.exe given (or not built): $exe"; exit 77; }
 exe=$(cd "$(dirname "$exe")" && pwd)/$(basename "$exe")
 export PATH=$PATH:/usr/sbin:/sbin
+wine=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/scripts/wine
 
-for tool in wine wineserver Xvfb xdotool import convert sfdisk mkfs.fat i686-w64-mingw32-gcc; do
+for tool in wineserver Xvfb xdotool import convert sfdisk mkfs.fat x86_64-w64-mingw32-gcc; do
   command -v "$tool" >/dev/null 2>&1 || { echo "skipped: $tool is missing"; exit 77; }
 done
+if [ "$(basename "$exe")" = Quenbolt.exe ] && ! "$wine" --runs-32; then
+  echo "skipped: $exe is 32-bit: $("$wine" --why-not-32)"
+  exit 77
+fi
 
 artifacts=${QUENBOLT_ARTIFACTS:-$(dirname "$exe")/e2e/window_smoke}
 mkdir -p "$artifacts"
@@ -73,9 +78,9 @@ printf 'label: dos\nstart=2048, size=81920, type=c, bootable\nstart=83968, size=
 mkfs.fat -F 32 -s 1 -n SYSTEM --offset 2048 "$image" 40960 >/dev/null 2>&1 || fail "mkfs.fat"
 
 # ---- A fresh prefix with the image as physical drive 0 -------------------------------------
-wineboot -i >"$work/wineboot.log" 2>&1 </dev/null || fail "wineboot: $(tail -5 "$work/wineboot.log")"
+"$wine" wineboot -i >"$work/wineboot.log" 2>&1 </dev/null || fail "wineboot: $(tail -5 "$work/wineboot.log")"
 ln -s "$image" "$WINEPREFIX/dosdevices/physicaldrive0"
-wine reg add 'HKLM\SYSTEM\CurrentControlSet\Services\Disk\Enum' /v Count /t REG_DWORD /d 1 /f \
+"$wine" reg add 'HKLM\SYSTEM\CurrentControlSet\Services\Disk\Enum' /v Count /t REG_DWORD /d 1 /f \
   >/dev/null 2>&1 || fail "reg add"
 # Names made with DefineDosDevice live in the server: keep it running between the runs, so that a
 # name one run leaves behind is still there for the check after it.
@@ -97,8 +102,8 @@ int main(void) {
   return 0;
 }
 EOF
-i686-w64-mingw32-gcc -O2 -static -o "$work/letters.exe" "$work/letters.c" || fail "building the letter check"
-temporary_letters() { wine "$work/letters.exe" 2>/dev/null | tr -d '\r'; }
+x86_64-w64-mingw32-gcc -O2 -static -o "$work/letters.exe" "$work/letters.c" || fail "building the letter check"
+temporary_letters() { "$wine" "$work/letters.exe" 2>/dev/null | tr -d '\r'; }
 expect_no_letters() {
   local left
   left=$(temporary_letters)
@@ -117,7 +122,7 @@ above() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
 # ---- 1. No arguments: the window ---------------------------------------------------------
 begin window
 cp "$image" "$work/before.img"
-wine "$exe" >"$work/run1.log" 2>&1 &
+"$wine" "$exe" >"$work/run1.log" 2>&1 &
 pid=$!
 window=""
 for _ in $(seq 600); do
@@ -170,7 +175,7 @@ passed
 
 # ---- 2. "/?": the help box, no main window ------------------------------------------------
 begin help_box
-wine "$exe" "/?" >"$work/run2.log" 2>&1 &
+"$wine" "$exe" "/?" >"$work/run2.log" 2>&1 &
 pid=$!
 help=""
 for _ in $(seq 600); do
@@ -197,7 +202,7 @@ passed
 # ---- 3. A batch command: no window, one byte -----------------------------------------------
 begin batch_without_window
 cp "$image" "$work/before.img"
-wine "$exe" /M 1 1 0b >"$work/run3.log" 2>&1 &
+"$wine" "$exe" /M 1 1 0b >"$work/run3.log" 2>&1 &
 pid=$!
 while kill -0 "$pid" 2>/dev/null; do
   [ -z "$(visible_window "Quenbolt V1.0.9")" ] || fail "a batch run showed the window"
@@ -213,7 +218,7 @@ passed
 
 # ---- 4. "/LIST" to a pipe --------------------------------------------------------------------
 begin list_to_pipe
-listing=$(wine "$exe" /LIST 2>"$work/run4.err") || fail "/LIST exit status $?"
+listing=$("$wine" "$exe" /LIST 2>"$work/run4.err") || fail "/LIST exit status $?"
 printf '%s\n' "$listing" | head -n 1 | grep -q '^盘符	卷标	磁盘' || fail "/LIST header: $listing"
 [ "$(printf '%s\n' "$listing" | grep -c '	1C	')" = 1 ] || fail "/LIST rows: $listing"
 expect_no_letters "after /LIST"

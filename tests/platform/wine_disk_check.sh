@@ -1,8 +1,9 @@
 #!/bin/bash
 # Runs the Win32 raw-disk checks of platform_tests.exe under Wine against a scratch disk image.
 # Usage: wine_disk_check.sh <path to platform_tests.exe>
-# Needs wine with wine32; makes and removes its own prefix and image.
+# Makes and removes its own prefix and image.
 set -euo pipefail
+wine=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/scripts/wine
 
 exe=$(realpath "$1")
 work=$(mktemp -d)
@@ -27,11 +28,11 @@ printf '\x55\xaa' | dd of="$image" bs=1 seek=$((0x1FE)) conv=notrunc status=none
 head -c 512 /dev/zero | tr '\0' '\245' |
   dd of="$image" bs=1 seek=$(((1 << 32) + 512)) conv=notrunc status=none
 
-wineboot -i >/dev/null 2>&1
+"$wine" wineboot -i >/dev/null 2>&1
 ln -sf "$image" "$WINEPREFIX/dosdevices/physicaldrive0"
 key='HKLM\SYSTEM\CurrentControlSet\Services\Disk\Enum'
-wine reg add "$key" /v Count /t REG_DWORD /d 1 /f >/dev/null
-wine reg add "$key" /v 0 /t REG_SZ /d 'USBSTOR\Disk' /f >/dev/null
-wine reg add "$key" /v 1 /t REG_DWORD /d 5 /f >/dev/null
+"$wine" reg add "$key" /v Count /t REG_DWORD /d 1 /f >/dev/null
+"$wine" reg add "$key" /v 0 /t REG_SZ /d 'USBSTOR\Disk' /f >/dev/null
+"$wine" reg add "$key" /v 1 /t REG_DWORD /d 5 /f >/dev/null
 
-QUENBOLT_WINE_DISK_TEST=$size wine "$exe" --gtest_filter='RawDiskWin32Test.*'
+QUENBOLT_WINE_DISK_TEST=$size "$wine" "$exe" --gtest_filter='RawDiskWin32Test.*'

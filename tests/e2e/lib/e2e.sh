@@ -26,6 +26,8 @@ set -uo pipefail
 export PATH=$PATH:/usr/sbin:/sbin
 
 E2E_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# Wine is reached only through the project's helper, which picks the loader the host can run.
+QB_WINE=$(cd "$E2E_LIB_DIR/../../.." && pwd)/scripts/wine
 QB_REG_KEY='HKLM\SYSTEM\CurrentControlSet\Services\Disk\Enum'
 
 e2e_passed=0 e2e_failed=0 e2e_skipped=0
@@ -72,7 +74,7 @@ e2e_start_xvfb() {
 e2e_init() {  # <path to Quenbolt.exe>
   QB_EXE=${1:-}
   local c
-  for c in wine wineserver Xvfb sfdisk mkfs.fat cc; do
+  for c in wineserver Xvfb sfdisk mkfs.fat cc; do
     command -v "$c" >/dev/null 2>&1 || e2e_skip_script "$c is not installed (scripts/setup installs it)"
   done
   if [ -z "$QB_EXE" ] || [ ! -f "$QB_EXE" ]; then
@@ -80,6 +82,9 @@ e2e_init() {  # <path to Quenbolt.exe>
     exit 1
   fi
   QB_EXE=$(realpath "$QB_EXE")
+  case $(basename "$QB_EXE") in
+    Quenbolt.exe) "$QB_WINE" --runs-32 || e2e_skip_script "$QB_EXE is 32-bit: $("$QB_WINE" --why-not-32)" ;;
+  esac
 
   e2e_work=$(mktemp -d "${TMPDIR:-/tmp}/quenbolt-e2e.XXXXXX")
   trap e2e_cleanup EXIT
@@ -90,7 +95,7 @@ e2e_init() {  # <path to Quenbolt.exe>
   export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
   e2e_start_xvfb
   local start=$SECONDS
-  if ! wineboot -i >"$e2e_work/wineboot.log" 2>&1 </dev/null; then
+  if ! "$QB_WINE" wineboot -i >"$e2e_work/wineboot.log" 2>&1 </dev/null; then
     cat "$e2e_work/wineboot.log"
     echo "FAIL all: wineboot"
     exit 1
@@ -251,7 +256,7 @@ attach() {
       n=$((n + 1))
     done
   } >"$reg"
-  wine regedit /S "Z:${reg//\//\\}" </dev/null
+  "$QB_WINE" regedit /S "Z:${reg//\//\\}" </dev/null
   n=0
   for arg in "$@"; do
     img=${arg#usb:}
@@ -282,7 +287,7 @@ snapshot() {
 run_qb() {
   QB_STATUS=0
   echo "\$ Quenbolt.exe $*" >>"$CASE_DIR/commands.txt"
-  timeout 60 wine "$QB_EXE" "$@" </dev/null >"$CASE_DIR/stdout.txt" 2>"$CASE_DIR/stderr.txt" ||
+  timeout 60 "$QB_WINE" "$QB_EXE" "$@" </dev/null >"$CASE_DIR/stdout.txt" 2>"$CASE_DIR/stderr.txt" ||
     QB_STATUS=$?
 }
 
