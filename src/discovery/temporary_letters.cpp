@@ -43,7 +43,10 @@ TempLetterList assignTemporaryLetters(Platform& platform, const PartitionList& l
     const std::string target = partitionDevicePath(item.disk, item.number);
     // The mask is asked anew each time, so the name defined just before counts as taken.
     const std::optional<char> letter = firstFreeLetter(platform.volumes);
-    if (!letter) continue;  // nothing defined, so nothing to remove later
+    // Nothing defined, so nothing to remove later. Only this loop takes letters, so none can come
+    // free for the records after this one: asking again for each of them (a thousand logical
+    // partitions) cost seconds of start-up under Wine, where the question is slow.
+    if (!letter) break;
     const std::string name = std::string(1, *letter) + ":";
     // A refused definition is still recorded: its removal at the end fails just as quietly.
     platform.dosDevices.defineRawTarget(name, target);

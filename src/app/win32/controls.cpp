@@ -119,8 +119,8 @@ std::string DropDownList::itemText(std::size_t index) const {
 
 bool ListView::create(HWND parent, const Geometry& where, DWORD extraStyle, DWORD extendedListStyle,
                       int id, HFONT font) {
-  if (!Control::create(parent, WC_LISTVIEWW, "", extraStyle | WS_TABSTOP, WS_EX_CLIENTEDGE, where, id,
-                       font)) {
+  if (!Control::create(parent, WC_LISTVIEWW, "", extraStyle | LVS_OWNERDATA | WS_TABSTOP, WS_EX_CLIENTEDGE,
+                       where, id, font)) {
     return false;
   }
   send(LVM_SETEXTENDEDLISTVIEWSTYLE, extendedListStyle, extendedListStyle);
@@ -140,34 +140,13 @@ void ListView::addColumns(const std::vector<ListColumn>& columns) {
   }
 }
 
-void ListView::insertRow(std::size_t row, const std::vector<std::string>& cells, int image) {
-  std::wstring first = widen(cells.empty() ? std::string() : cells[0]);
-  LVITEMW item{};
-  item.mask = LVIF_TEXT | LVIF_IMAGE;
-  item.iItem = static_cast<int>(row);
-  item.pszText = &first[0];
-  item.iImage = image >= 0 ? image : I_IMAGENONE;
-  send(LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-  for (std::size_t column = 1; column < cells.size(); ++column) setCell(row, column, cells[column]);
+void ListView::resetRows(std::size_t count) {
+  // Without the delete, the selection and focus of the old rows would survive the new count.
+  send(LVM_DELETEALLITEMS);
+  send(LVM_SETITEMCOUNT, count, 0);
 }
 
-void ListView::setRow(std::size_t row, const std::vector<std::string>& cells, int image) {
-  LVITEMW item{};
-  item.mask = LVIF_IMAGE;
-  item.iItem = static_cast<int>(row);
-  item.iImage = image >= 0 ? image : I_IMAGENONE;
-  send(LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-  for (std::size_t column = 0; column < cells.size(); ++column) setCell(row, column, cells[column]);
-  redrawRow(row);
-}
-
-void ListView::setCell(std::size_t row, std::size_t column, const std::string& text) {
-  std::wstring wide = widen(text);
-  LVITEMW item{};
-  item.iSubItem = static_cast<int>(column);
-  item.pszText = &wide[0];
-  send(LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-}
+void ListView::redrawRow(std::size_t row) { send(LVM_REDRAWITEMS, row, row); }
 
 void ListView::select(std::size_t row) {
   LVITEMW item{};

@@ -41,10 +41,6 @@ std::vector<win32::ListColumn> partitionColumns() {
   return columns;
 }
 
-std::vector<std::string> cellsOf(const PartitionRow& row) {
-  return std::vector<std::string>(row.cells.begin(), row.cells.end());
-}
-
 }  // namespace
 
 Font::Font(const wchar_t* face, int height)
@@ -160,15 +156,27 @@ void MainWindow::showWindow() {
 }
 
 void MainWindow::showRows(const PartitionList& list) {
-  partitionListView_.clear();
-  for (std::size_t row = 0; row < list.size(); ++row) {
-    partitionListView_.insertRow(row, cellsOf(list.rows[row]), list.rows[row].imageIndex);
-  }
+  shownRows_ = &list;
+  partitionListView_.resetRows(list.size());
 }
 
 void MainWindow::updateRow(const PartitionList& list, std::size_t row) {
-  if (row >= list.size()) return;
-  partitionListView_.setRow(row, cellsOf(list.rows[row]), list.rows[row].imageIndex);
+  if (&list != shownRows_ || row >= list.size()) return;
+  partitionListView_.redrawRow(row);
+}
+
+void MainWindow::onListDisplayInfo(NMLVDISPINFOW& info) const {
+  LVITEMW& item = info.item;
+  if (!shownRows_ || item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= shownRows_->size()) return;
+  const PartitionRow& row = shownRows_->rows[static_cast<std::size_t>(item.iItem)];
+  if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
+    const std::size_t column = static_cast<std::size_t>(item.iSubItem);
+    const std::wstring text = column < kColumnCount ? win32::widen(row.cells[column]) : std::wstring();
+    lstrcpynW(item.pszText, text.c_str(), item.cchTextMax);
+  }
+  if ((item.mask & LVIF_IMAGE) && item.iSubItem == 0) {
+    item.iImage = row.imageIndex >= 0 ? row.imageIndex : I_IMAGENONE;
+  }
 }
 
 void MainWindow::setLabelEnabled(bool enabled) {
@@ -265,6 +273,9 @@ LRESULT MainWindow::onNotify(const NMHDR& header, LPARAM lParam) {
       return 0;
     case NM_CUSTOMDRAW:
       return onListCustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
+    case LVN_GETDISPINFOW:
+      onListDisplayInfo(*reinterpret_cast<NMLVDISPINFOW*>(lParam));
+      return 0;
   }
   return 0;
 }

@@ -78,6 +78,8 @@ class MainWindow : public win32::Form, public MainWindowView {
   void onCommand(int id, int code);
   LRESULT onNotify(const NMHDR& header, LPARAM lParam);
   LRESULT onListCustomDraw(NMLVCUSTOMDRAW& draw);
+  // The list asks for a cell's text or a row's image as it draws them.
+  void onListDisplayInfo(NMLVDISPINFOW& info) const;
   void setStatusText(const std::string& text);
 
   Platform& platform_;
@@ -85,6 +87,7 @@ class MainWindow : public win32::Form, public MainWindowView {
   MainWindowState& state_;
   MainWindowPresenter presenter_;
   CommandResult startupResult_;
+  const PartitionList* shownRows_ = nullptr;  // what PartitionListView shows
 
   Font font_;
   Font exitButtonFont_;
