@@ -72,7 +72,8 @@ void reportUnreadable(CommandResult& result, const std::vector<UnreadableDisk>& 
   if (!disks.empty() && result.exitStatus == kExitDone) result.exitStatus = kExitDiskUnreadable;
 }
 
-// A partition named on a disk the scan could not read is not missing: nobody knows.
+// A partition named on a disk the scan could not read is not known to be missing: the disk is
+// what went wrong, and the line says so.
 void reportNoSuchPartition(const PartitionList& list, CommandResult& result,
                            const std::vector<std::string>& args) {
   const std::string disk = upperCased(args[2]);

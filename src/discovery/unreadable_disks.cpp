@@ -9,7 +9,10 @@ namespace quenbolt {
 
 namespace {
 
-std::string diskNumber(const UnreadableDisk& disk) { return decimalText(std::uint64_t{disk.disk} + 1); }
+// As the list's "磁盘" column numbers it.
+std::string diskNumber(const UnreadableDisk& disk) {
+  return decimalText(std::uint64_t{disk.disk} + 1);
+}
 
 std::string withReason(const std::string& disks, const std::string& reason) {
   return "磁盘 " + disks + " 无法读取（" + reason + "）";
