@@ -50,6 +50,11 @@ CommandResult runStartup(Platform& platform, MainWindowView& view, MainWindowSta
   view.showRows(state.list);
 
   if (state.list.size() > 0) view.selectRow(0);
+  // After row 0's offset, so that it is what the user sees: without administrator rights the list
+  // is empty, and it must not look like a machine without partitions.
+  if (!state.list.unreadableDisks.empty()) {
+    platform.ui.setStatusText(unreadableDisksText(state.list.unreadableDisks));
+  }
 
   CommandResult result = runCommandStep(platform, state.list, state.args);
 

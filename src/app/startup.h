@@ -21,8 +21,9 @@ void runHelpStep(Platform& platform, MainWindowState& state);
 
 // The start-up sequence, in this order: empty scan-time lists; close request on the 95/98/
 // Millennium family; window-menu items; show the window (no arguments only); the type catalogue
-// into TypeChoiceList; scan, temporary letters, scan again; select row 0; the command step; a
-// close request for exactly one argument. Returns what the command step did.
+// into TypeChoiceList; scan, temporary letters, scan again; select row 0 (and, when disks could
+// not be read, say which in the status line); the command step; a close request for exactly one
+// argument. Returns what the command step did.
 CommandResult runStartup(Platform& platform, MainWindowView& view, MainWindowState& state);
 
 }  // namespace quenbolt

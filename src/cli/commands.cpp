@@ -66,7 +66,23 @@ std::optional<std::size_t> findNumberedRow(const PartitionList& list, const std:
   return std::nullopt;
 }
 
-void reportNoSuchPartition(CommandResult& result, const std::vector<std::string>& args) {
+// One line for each of `disks`; the status says so unless a write failed.
+void reportUnreadable(CommandResult& result, const std::vector<UnreadableDisk>& disks) {
+  for (const UnreadableDisk& disk : disks) result.errorLines.push_back(unreadableDiskLine(disk));
+  if (!disks.empty() && result.exitStatus == kExitDone) result.exitStatus = kExitDiskUnreadable;
+}
+
+// A partition named on a disk the scan could not read is not known to be missing: the disk is
+// what went wrong, and the line says so.
+void reportNoSuchPartition(const PartitionList& list, CommandResult& result,
+                           const std::vector<std::string>& args) {
+  const std::string disk = upperCased(args[2]);
+  for (const UnreadableDisk& unreadable : list.unreadableDisks) {
+    if (decimalText(std::uint64_t{unreadable.disk} + 1) == disk) {
+      reportUnreadable(result, {unreadable});
+      return;
+    }
+  }
   refuse(result, kExitNoSuchPartition,
          "找不到分区: 磁盘 " + shown(args[2]) + " 分区 " + shown(args[3]));
 }
@@ -111,6 +127,8 @@ void replaceTypeIds(Platform& platform, PartitionList& list, const std::vector<s
   for (PartitionRow& row : list.rows) {
     if (row[kTypeIdColumn] == from) row[kTypeIdColumn] = to;
   }
+  // A disk that could not be read may hold partitions of that type too.
+  reportUnreadable(result, list.unreadableDisks);
   commit(platform, list, result);
 }
 
@@ -127,6 +145,7 @@ void setLabelsOfType(Platform& platform, PartitionList& list,
   for (PartitionRow& row : list.rows) {
     if (row[kTypeIdColumn] == id) row[kLabelColumn] = label;
   }
+  reportUnreadable(result, list.unreadableDisks);
   commit(platform, list, result);
 }
 
@@ -138,7 +157,7 @@ void setTypeId(Platform& platform, PartitionList& list, const std::vector<std::s
   const std::optional<std::size_t> row =
       findNumberedRow(list, upperCased(args[2]), upperCased(args[3]));
   if (!row) {
-    reportNoSuchPartition(result, args);
+    reportNoSuchPartition(list, result, args);
     return;
   }
   list.rows[*row][kTypeIdColumn] = id;
@@ -151,7 +170,7 @@ void setLabel(Platform& platform, PartitionList& list, const std::vector<std::st
   const std::optional<std::size_t> row =
       findNumberedRow(list, upperCased(args[2]), upperCased(args[3]));
   if (!row) {
-    reportNoSuchPartition(result, args);
+    reportNoSuchPartition(list, result, args);
     return;
   }
   list.rows[*row][kLabelColumn] = cutGbk(args[4], kLabelBytes);
@@ -171,6 +190,12 @@ void setActiveFlag(Platform& platform, PartitionList& list,
     list.rows[record.row][kKindColumn] = active ? kKindPrimaryActive : kKindPrimary;
     commit(platform, list, result);
     return;
+  }
+  for (const UnreadableDisk& unreadable : list.unreadableDisks) {
+    if (std::to_string(unreadable.disk) == disk) {
+      reportUnreadable(result, {unreadable});
+      return;
+    }
   }
   refuse(result, kExitNoSuchPartition,
          "找不到主分区: 磁盘 " + shown(args[2]) + " 主分区 " + shown(args[3]));
@@ -224,7 +249,11 @@ CommandResult runCommandStep(Platform& platform, PartitionList& list,
   if (args.size() <= 1) return result;  // no arguments: the window is the program
   if (args.size() == 2) {
     // Start-up ends a one-argument run itself; only the help and the listing mean something.
-    if (!isHelpRequest(args) && !isListRequest(args)) runCommand(platform, list, args, result);
+    if (isListRequest(args)) {
+      reportUnreadable(result, list.unreadableDisks);
+    } else if (!isHelpRequest(args)) {
+      runCommand(platform, list, args, result);
+    }
     return result;
   }
   runCommand(platform, list, args, result);

@@ -16,6 +16,7 @@ enum ExitStatus : int {
   kExitWriteFailed = 1,   // at least one write failed
   kExitNotUnderstood = 2, // unknown word, wrong argument count, refused or malformed ID
   kExitNoSuchPartition = 3,
+  kExitDiskUnreadable = 4,  // a listed disk could not be read (a write failure still says 1)
 };
 
 struct CommandResult {
@@ -37,7 +38,9 @@ bool isListRequest(const std::vector<std::string>& args);
 bool showHelpIfAsked(UiServices& ui, const std::vector<std::string>& args);
 
 // The command step of start-up: runs the command named by `args` (argument 0 included) on the
-// scanned `list`. Queues the close request for every argument count but 0 and 1.
+// scanned `list`. Queues the close request for every argument count but 0 and 1. The disks the
+// scan could not read make "/LIST", "/F" and "/S" end with kExitDiskUnreadable, and "/M", "/L"
+// and "/A" when they name one of those disks; the window and the help ignore them here.
 CommandResult runCommandStep(Platform& platform, PartitionList& list,
                              const std::vector<std::string>& args);
 

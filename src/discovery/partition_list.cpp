@@ -24,6 +24,7 @@ void PartitionList::clear() {
   ScannedLabel.clear();
   PrimaryList.clear();
   LogicalList.clear();
+  unreadableDisks.clear();
 }
 
 const PrimaryRecord* PartitionList::primaryRecordOf(std::size_t row) const {

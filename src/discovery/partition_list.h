@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "discovery/unreadable_disks.h"
+
 namespace quenbolt {
 
 // Column positions of a PartitionRow, in list order.
@@ -68,6 +70,8 @@ struct PartitionList {
   std::vector<std::string> ScannedLabel;          // label column at the end of the scan
   std::vector<PrimaryRecord> PrimaryList;
   std::vector<LogicalRecord> LogicalList;
+  // Beside the rows: the listed disks that gave none because they could not be read, ascending.
+  std::vector<UnreadableDisk> unreadableDisks;
 
   std::size_t size() const { return rows.size(); }
   void clear();

@@ -59,14 +59,32 @@ void appendRow(PartitionList& list, const TypeCatalogue& catalogue, unsigned dis
   list.rows.push_back(std::move(row));
 }
 
-// The rows of disk `n`, or none when it cannot be opened or its first sector read. The handle
-// is closed before the next disk is opened.
+// A drive without its medium is not counted: there is nothing on it to miss.
+void noteUnreadable(PartitionList& list, unsigned n, DiskReadFailure failure,
+                    std::uint32_t systemError) {
+  if (meansNoMedium(systemError)) return;
+  list.unreadableDisks.push_back(UnreadableDisk{n, failure, systemError});
+}
+
+// The rows of disk `n`, or none when it cannot be opened or its first sector read; then the disk
+// is noted as unreadable, with the reason. A first sector that reads in full but holds no valid
+// table simply gives no rows. The handle is closed before the next disk is opened.
 void scanDisk(Platform& platform, const TypeCatalogue& catalogue, unsigned n,
               PartitionList& list) {
   std::unique_ptr<DiskHandle> disk = platform.disks.openDisk(n, DiskAccess::Read);
-  if (!disk) return;
+  if (!disk) {
+    noteUnreadable(list, n, DiskReadFailure::Open, platform.disks.lastOpenError());
+    return;
+  }
   Sector mbr{};
-  if (!disk->readSector(0, mbr)) return;
+  if (!disk->readSector(0, mbr)) {
+    const std::uint32_t error = disk->lastError();
+    // A read that succeeded with fewer bytes has no error code of its own.
+    const DiskReadFailure failure =
+        error == 0 ? DiskReadFailure::ShortFirstRead : DiskReadFailure::FirstRead;
+    noteUnreadable(list, n, failure, error);
+    return;
+  }
   const SectorReader read = [&disk](std::uint64_t offset, Sector& sector) {
     return disk->readSector(offset, sector);
   };

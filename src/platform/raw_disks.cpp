@@ -4,6 +4,7 @@ namespace quenbolt {
 
 bool DiskHandle::readSector(std::uint64_t offset, Sector& sector) {
   sector.fill(0);
+  lastError_ = 0;
   const long got = readAt(offset, sector.data(), sector.size());
   if (got != static_cast<long>(sector.size())) {
     sector.fill(0);
@@ -13,6 +14,7 @@ bool DiskHandle::readSector(std::uint64_t offset, Sector& sector) {
 }
 
 bool DiskHandle::writeSector(std::uint64_t offset, const Sector& sector) {
+  lastError_ = 0;
   return writeAt(offset, sector.data(), sector.size()) == static_cast<long>(sector.size());
 }
 

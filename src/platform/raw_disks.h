@@ -10,6 +10,15 @@ namespace quenbolt {
 
 enum class DiskAccess { Read, ReadWrite };
 
+// System error codes (as GetLastError gives them) that the program tells apart from the rest.
+enum : std::uint32_t {
+  kErrorFileNotFound = 2,
+  kErrorPathNotFound = 3,
+  kErrorAccessDenied = 5,
+  kErrorNotReady = 21,          // a drive without its medium, such as an empty card reader
+  kErrorNoMediaInDrive = 1112,
+};
+
 // An open disk. Destroying it closes the device. Not copyable.
 class DiskHandle {
  public:
@@ -26,19 +35,44 @@ class DiskHandle {
   // Writes the 512 bytes of `sector` at byte `offset`. Returns true only when all 512 were written.
   bool writeSector(std::uint64_t offset, const Sector& sector);
 
+  // The system's error code of the last readSector or writeSector that failed outright; 0 when
+  // that call succeeded or transferred only part of the sector.
+  std::uint32_t lastError() const { return lastError_; }
+
  protected:
   // Positions at `offset` and transfers up to `size` bytes. Returns the number of bytes
-  // transferred, or -1 when positioning or the transfer failed.
+  // transferred, or -1 when positioning or the transfer failed (through failedWith).
   virtual long readAt(std::uint64_t offset, std::uint8_t* data, std::size_t size) = 0;
   virtual long writeAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size) = 0;
+  // Keeps the system's error code for lastError() and returns -1.
+  long failedWith(std::uint32_t error) {
+    lastError_ = error;
+    return -1;
+  }
+
+ private:
+  std::uint32_t lastError_ = 0;
 };
 
 class RawDisks {
  public:
   virtual ~RawDisks() = default;
   // Opens physical disk `index` (0-based) with shared read and write access.
-  // Returns nullptr when the device cannot be opened.
+  // Returns nullptr when the device cannot be opened; lastOpenError() then tells why.
   virtual std::unique_ptr<DiskHandle> openDisk(unsigned index, DiskAccess access) = 0;
+
+  // The system's error code of the last openDisk that returned nullptr.
+  std::uint32_t lastOpenError() const { return lastOpenError_; }
+
+ protected:
+  // Keeps the system's error code for lastOpenError() and returns nullptr.
+  std::unique_ptr<DiskHandle> openFailed(std::uint32_t error) {
+    lastOpenError_ = error;
+    return nullptr;
+  }
+
+ private:
+  std::uint32_t lastOpenError_ = 0;
 };
 
 }  // namespace quenbolt

@@ -120,6 +120,16 @@ TEST_F(StartupTest, ABatchCommandWritesWithoutAWindowAndTheCloseRemovesTheLetter
   EXPECT_EQ(machine.calls(CallKind::RemoveName).size(), 1u);
 }
 
+// The window's run says it in the status line, after row 0's offset, and not in its exit status.
+TEST_F(StartupTest, ADiskThatCannotBeReadIsNamedInTheStatusLineAfterStartUp) {
+  machine.setDiskCount(2);  // the registry lists a second disk that is not there
+  const CommandResult result = start();
+  EXPECT_EQ(machine.statusTexts(), (std::vector<std::string>{"Offset: 000000100000",
+                                                             "磁盘 2 无法读取（设备不存在）"}));
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_TRUE(result.errorLines.empty());
+}
+
 TEST_F(StartupTest, NoReadableDiskLeavesTheListAndTheEditorEmpty) {
   machine.setDiskCount(0);
   start();

@@ -53,8 +53,10 @@ ByteChange bootLabelAt(std::uint64_t bootSector, std::string label) {
 
 class BatchRun : public ::testing::Test {
  protected:
-  BatchRun() {
+  // `beforeScan` changes the machine that start-up meets.
+  explicit BatchRun(void (*beforeScan)(SimulatedMachine&) = nullptr) {
     buildTwoDiskMachine(machine);
+    if (beforeScan) beforeScan(machine);
     scanWithTemporaryLetters(platform, catalogue, list, letters);
     before = {{0, machine.disk(0).snapshot()}, {1, machine.disk(1).snapshot()}};
     machine.clearLogs();
@@ -225,6 +227,54 @@ INSTANTIATE_TEST_SUITE_P(Words, Command, ::testing::Values(
     Case{"/L 1 1 a b", kExitNotUnderstood}, Case{"/? x", kExitNotUnderstood},
     Case{"/LIST x", kExitNotUnderstood}, Case{"1 1 07", kExitNotUnderstood},
     Case{"/M 1 1 07 0C 0B", kExitNotUnderstood}, Case{"/S 0B \"\"", kExitNotUnderstood}));
+
+// ---- A disk that cannot be read ---------------------------------------------------------------
+// Disk 2 refuses to open, as every disk does for a program not run as administrator: whatever
+// needs it ends with status 4 and the line naming it, and nothing is written there; what the
+// other disk holds is still done. A refused command line stays 2, a failed write 1.
+
+struct UnreadableCase {
+  const char* command;
+  int status;
+  std::vector<std::string> errorLines;
+  std::vector<ByteChange> changes = {};
+  void (*fault)(SimulatedMachine&) = nullptr;
+};
+
+void PrintTo(const UnreadableCase& c, std::ostream* out) { *out << '"' << c.command << '"'; }
+
+class DiskTwoUnreadable : public BatchRun, public ::testing::WithParamInterface<UnreadableCase> {
+ protected:
+  DiskTwoUnreadable() : BatchRun([](SimulatedMachine& m) { m.disk(1).failOpen(); }) {}
+};
+
+TEST_P(DiskTwoUnreadable, NamesItAndEndsWithItsStatus) {
+  const UnreadableCase& c = GetParam();
+  if (c.fault) c.fault(machine);
+  const CommandResult result = run(c.command);
+  EXPECT_EQ(result.exitStatus, c.status);
+  EXPECT_EQ(result.errorLines, c.errorLines);
+  expectDisks(c.changes);
+  EXPECT_TRUE(!c.changes.empty() || machine.diskLog().empty()) << "no disk access";
+}
+
+const char* const kDisk2 = "磁盘 2 无法读取（拒绝访问，请以管理员身份运行）";
+const ByteChange kLogicalTo0C = byteAt(0, typeByte(kEbr1, 0), 0x0C);
+INSTANTIATE_TEST_SUITE_P(Cases, DiskTwoUnreadable, ::testing::Values(
+    UnreadableCase{"/LIST", kExitDiskUnreadable, {kDisk2}},
+    UnreadableCase{"/M 2 1 07", kExitDiskUnreadable, {kDisk2}},
+    UnreadableCase{"/l 2 2 X", kExitDiskUnreadable, {kDisk2}},
+    UnreadableCase{"/A 02 1 1", kExitDiskUnreadable, {kDisk2}},
+    UnreadableCase{"/M 02 1 07", kExitNoSuchPartition, {"找不到分区: 磁盘 02 分区 1"}},
+    UnreadableCase{"/M 1 2 0C", kExitDone, {}, {kLogicalTo0C}},
+    UnreadableCase{"/F 07 0C", kExitDiskUnreadable, {kDisk2},
+                   {byteAt(0, typeByte(kMbr, 0), 0x0C), kLogicalTo0C}},
+    UnreadableCase{"/F 07 0C", kExitWriteFailed,
+                   {kDisk2, "磁盘 1 分区 1：分区标记 \"0C\" 未写入（写入扇区失败）"}, {kLogicalTo0C},
+                   [](SimulatedMachine& m) { m.disk(0).failWrite(kMbr); }},
+    UnreadableCase{"/S 1C DATA", kExitDiskUnreadable, {kDisk2}},
+    UnreadableCase{"/S 05 DATA", kExitNotUnderstood, {"扩展分区没有卷标: /S 05"}},
+    UnreadableCase{"/?", kExitDone, {}}, UnreadableCase{"", kExitDone, {}}));
 
 // ---- The listing for scripts ----------------------------------------------------------------
 

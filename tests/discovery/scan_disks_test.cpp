@@ -99,13 +99,27 @@ TEST_F(ScanTest, LogicalNumbersCountOnlyThePrimariesOfTheirOwnDisk) {
   EXPECT_EQ(records(list), "P0,0,1,0 P1,0,2,0 P7,2,1,0 L3,1,1 L4,1,2 L6,2,2 ");
 }
 
-TEST_F(ScanTest, ADiskThatCannotBeOpenedOrReadUsesUpItsNumber) {
-  for (unsigned n = 0; n < 4; ++n) addPrimaries(n, {2048});
-  machine.disk(1).failOpen();
+TEST_F(ScanTest, ADiskThatCannotBeOpenedOrReadUsesUpItsNumberAndIsNotedWithWhy) {
+  for (unsigned n = 0; n < 10; ++n) addPrimaries(n, {2048});
+  machine.disk(1).failOpen();                                   // not run as administrator
+  machine.disk(2).failOpen(OpenFault::AnyAccess, kEveryTime, 32);  // held by another program
   machine.disk(3).failRead(0);
+  machine.disk(4).shortRead(0, 100);
+  machine.disk(5).setSector(0, Sector{});                       // blank: no table, no failure
+  machine.disk(6).failRead(0, kEveryTime, kErrorNotReady);      // card readers without a card
+  machine.disk(7).failOpen(OpenFault::AnyAccess, kEveryTime, kErrorNoMediaInDrive);
+  machine.disk(8).failOpen();
+  machine.setDiskCount(11);  // the registry lists a disk index 10 that is not there
   scan();
-  EXPECT_EQ(column(kDiskColumn), strings({"1", "3"}));
-  EXPECT_EQ(records(list), "P0,0,1,0 P1,2,1,0 ");
+  scan();  // the second scan's record replaces the first's
+  EXPECT_EQ(column(kDiskColumn), strings({"1", "10"}));
+  EXPECT_EQ(records(list), "P0,0,1,0 P1,9,1,0 ");
+  EXPECT_EQ(unreadableDisksText(list.unreadableDisks),
+            "磁盘 2、9 无法读取（拒绝访问，请以管理员身份运行）；"
+            "磁盘 3 无法读取（无法打开，系统错误 32）；"
+            "磁盘 4 无法读取（读取第一个扇区失败，系统错误 23）；"
+            "磁盘 5 无法读取（第一个扇区读取不完整）；"
+            "磁盘 11 无法读取（设备不存在）");
   // Nothing further is read from a disk whose MBR failed, and it is closed.
   const std::vector<std::string>& journal = machine.journal();
   const auto opened = std::find(journal.begin(), journal.end(), "open 3 read ok");

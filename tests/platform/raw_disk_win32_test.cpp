@@ -50,6 +50,7 @@ TEST_F(RawDiskWin32Test, ReadsSectorsAtSixtyFourBitOffsetsAndCountsShortReadsAsF
   EXPECT_FALSE(disk->readSector(imageSize_ - 256, sector)) << "256 bytes inside is a short read";
   EXPECT_EQ(sector, Sector{});
   EXPECT_FALSE(disk->readSector(imageSize_, sector)) << "at the end ReadFile gives 0 bytes";
+  EXPECT_EQ(disk->lastError(), 0u) << "a short read has no error code of its own";
 }
 
 TEST_F(RawDiskWin32Test, WritesOneSectorInPlace) {
@@ -72,6 +73,7 @@ TEST_F(RawDiskWin32Test, WritesOneSectorInPlace) {
 
 TEST_F(RawDiskWin32Test, MissingDiskCannotBeOpened) {
   EXPECT_EQ(platform_.disks.openDisk(7, DiskAccess::Read), nullptr);
+  EXPECT_EQ(platform_.disks.lastOpenError(), kErrorFileNotFound);
 }
 
 TEST_F(RawDiskWin32Test, DefinedNameTakesItsLetterUntilRemoved) {

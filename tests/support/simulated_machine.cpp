@@ -10,6 +10,9 @@ namespace {
 
 const char* const kEnumKey = "SYSTEM\\CurrentControlSet\\Services\\Disk\\Enum";
 
+// ERROR_SECTOR_NOT_FOUND: a transfer beyond the last sector of a disk.
+constexpr std::uint32_t kErrorSectorNotFound = 27;
+
 std::string upper(std::string text) {
   for (char& c : text) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
@@ -152,12 +155,12 @@ DiskSnapshot SimulatedDisk::snapshot() const {
   return snapshot;
 }
 
-void SimulatedDisk::failOpen(OpenFault which, unsigned nth) {
-  faults_.push_back({FaultOp::Open, kAnyOffset, which, nth, -1});
+void SimulatedDisk::failOpen(OpenFault which, unsigned nth, std::uint32_t error) {
+  faults_.push_back({FaultOp::Open, kAnyOffset, which, nth, -1, error});
 }
 
-void SimulatedDisk::failRead(std::uint64_t offset, unsigned nth) {
-  faults_.push_back({FaultOp::Read, offset, OpenFault::AnyAccess, nth, -1});
+void SimulatedDisk::failRead(std::uint64_t offset, unsigned nth, std::uint32_t error) {
+  faults_.push_back({FaultOp::Read, offset, OpenFault::AnyAccess, nth, -1, error});
 }
 
 void SimulatedDisk::shortRead(std::uint64_t offset, std::size_t bytes, unsigned nth) {
@@ -165,8 +168,8 @@ void SimulatedDisk::shortRead(std::uint64_t offset, std::size_t bytes, unsigned 
   faults_.push_back({FaultOp::Read, offset, OpenFault::AnyAccess, nth, static_cast<long>(bytes)});
 }
 
-void SimulatedDisk::failWrite(std::uint64_t offset, unsigned nth) {
-  faults_.push_back({FaultOp::Write, offset, OpenFault::AnyAccess, nth, -1});
+void SimulatedDisk::failWrite(std::uint64_t offset, unsigned nth, std::uint32_t error) {
+  faults_.push_back({FaultOp::Write, offset, OpenFault::AnyAccess, nth, -1, error});
 }
 
 void SimulatedDisk::shortWrite(std::uint64_t offset, std::size_t bytes, unsigned nth) {
@@ -174,8 +177,9 @@ void SimulatedDisk::shortWrite(std::uint64_t offset, std::size_t bytes, unsigned
   faults_.push_back({FaultOp::Write, offset, OpenFault::AnyAccess, nth, static_cast<long>(bytes)});
 }
 
-std::optional<long> SimulatedDisk::faultFor(FaultOp op, std::uint64_t offset, DiskAccess access) {
-  std::optional<long> outcome;
+std::optional<SimulatedDisk::Fault> SimulatedDisk::faultFor(FaultOp op, std::uint64_t offset,
+                                                            DiskAccess access) {
+  std::optional<Fault> outcome;
   // Every matching fault counts the access, even when an earlier one already decided it, so
   // that "the k-th read at X" keeps meaning the k-th read at X.
   for (Fault& fault : faults_) {
@@ -186,7 +190,7 @@ std::optional<long> SimulatedDisk::faultFor(FaultOp op, std::uint64_t offset, Di
       continue;
     }
     ++fault.seen;
-    if ((fault.nth == kEveryTime || fault.seen == fault.nth) && !outcome) outcome = fault.result;
+    if ((fault.nth == kEveryTime || fault.seen == fault.nth) && !outcome) outcome = fault;
   }
   return outcome;
 }
@@ -209,28 +213,34 @@ class SimulatedDiskHandle : public DiskHandle {
     SimulatedDisk& disk = machine_.disk(disk_);
     std::size_t wanted = size;
     const auto fault = disk.faultFor(SimulatedDisk::FaultOp::Read, offset, access_);
-    if (fault) wanted = *fault < 0 ? 0 : std::min(size, static_cast<std::size_t>(*fault));
+    if (fault) {
+      wanted = fault->result < 0 ? 0 : std::min(size, static_cast<std::size_t>(fault->result));
+    }
     // Past the end only the bytes inside the disk arrive, as with an image file under Wine.
     long result = static_cast<long>(disk.copyOut(offset, data, wanted));
-    if (fault && *fault < 0) result = -1;
+    if (fault && fault->result < 0) result = -1;
     machine_.logDisk(DiskOp::Read, disk_, offset, access_, result == static_cast<long>(size), result);
-    return result;
+    return result < 0 ? failedWith(fault->error) : result;
   }
 
   long writeAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size) override {
     SimulatedDisk& disk = machine_.disk(disk_);
     long result = static_cast<long>(size);
+    std::uint32_t error = 0;
     auto fault = disk.faultFor(SimulatedDisk::FaultOp::Write, offset, access_);
     if (access_ != DiskAccess::ReadWrite) {
-      result = -1;  // a handle opened for reading only: access denied
+      result = -1;  // a handle opened for reading only
+      error = kErrorAccessDenied;
     } else if (offset > disk.size() || size > disk.size() - offset) {
       result = -1;  // a physical disk does not grow
+      error = kErrorSectorNotFound;
     } else if (fault) {
-      result = *fault;
+      result = fault->result;
+      error = fault->error;
     }
     if (result > 0) disk.copyIn(offset, data, static_cast<std::size_t>(result));
     machine_.logDisk(DiskOp::Write, disk_, offset, access_, result == static_cast<long>(size), result);
-    return result;
+    return result < 0 ? failedWith(error) : result;
   }
 
  private:
@@ -405,10 +415,14 @@ void SimulatedMachine::note(std::string line) { journal_.push_back(std::move(lin
 
 std::unique_ptr<DiskHandle> SimulatedMachine::openDisk(unsigned index, DiskAccess access) {
   auto found = disks_.find(index);
-  bool ok = found != disks_.end();
-  if (ok && found->second.faultFor(SimulatedDisk::FaultOp::Open, 0, access)) ok = false;
+  std::optional<SimulatedDisk::Fault> fault;
+  if (found != disks_.end()) {
+    fault = found->second.faultFor(SimulatedDisk::FaultOp::Open, 0, access);
+  }
+  const bool ok = found != disks_.end() && !fault;
   logDisk(DiskOp::Open, index, 0, access, ok, 0);
-  if (!ok) return nullptr;
+  // No such disk: CreateFileA finds no device under that name.
+  if (!ok) return openFailed(fault ? fault->error : kErrorFileNotFound);
   return std::make_unique<SimulatedDiskHandle>(*this, index, access);
 }
 

@@ -51,6 +51,9 @@ void PrintTo(const DiskSnapshot& snapshot, std::ostream* out);
 
 enum class OpenFault { AnyAccess, ReadWriteOnly };
 
+// ERROR_CRC: what a read of a damaged sector fails with.
+constexpr std::uint32_t kErrorCrc = 23;
+
 // One physical disk: its bytes, and the faults planted on it.
 class SimulatedDisk {
  public:
@@ -68,12 +71,16 @@ class SimulatedDisk {
   std::uint8_t byte(std::uint64_t offset) const;
   DiskSnapshot snapshot() const;
 
-  // Faults.
-  void failOpen(OpenFault which = OpenFault::AnyAccess, unsigned nth = kEveryTime);
-  void failRead(std::uint64_t offset, unsigned nth = kEveryTime);
+  // Faults. A failed call leaves `error` as the system's error code; the defaults are what
+  // Windows says most often: access denied for an open without administrator rights and for a
+  // write into a mounted volume, a data error (CRC) for a read.
+  void failOpen(OpenFault which = OpenFault::AnyAccess, unsigned nth = kEveryTime,
+                std::uint32_t error = kErrorAccessDenied);
+  void failRead(std::uint64_t offset, unsigned nth = kEveryTime, std::uint32_t error = kErrorCrc);
   // The read transfers only the first `bytes` bytes (fewer than 512).
   void shortRead(std::uint64_t offset, std::size_t bytes, unsigned nth = kEveryTime);
-  void failWrite(std::uint64_t offset, unsigned nth = kEveryTime);
+  void failWrite(std::uint64_t offset, unsigned nth = kEveryTime,
+                 std::uint32_t error = kErrorAccessDenied);
   // The write stores and reports only the first `bytes` bytes.
   void shortWrite(std::uint64_t offset, std::size_t bytes, unsigned nth = kEveryTime);
   void clearFaults() { faults_.clear(); }
@@ -89,10 +96,11 @@ class SimulatedDisk {
     OpenFault openWhich;
     unsigned nth;
     long result;  // -1: fails; otherwise the number of bytes transferred
+    std::uint32_t error = 0;  // the system's error code when it fails
     unsigned seen = 0;
   };
-  // The outcome a planted fault imposes on this access, if any.
-  std::optional<long> faultFor(FaultOp op, std::uint64_t offset, DiskAccess access);
+  // The planted fault that decides this access, if any.
+  std::optional<Fault> faultFor(FaultOp op, std::uint64_t offset, DiskAccess access);
 
   // Copies at most `count` bytes that lie inside the disk; returns how many.
   std::size_t copyOut(std::uint64_t offset, std::uint8_t* data, std::size_t count) const;

@@ -13,17 +13,21 @@ class Win32DiskHandle : public DiskHandle {
 
  protected:
   long readAt(std::uint64_t offset, std::uint8_t* data, std::size_t size) override {
-    if (!seek(offset)) return -1;
+    if (!seek(offset)) return failedWith(GetLastError());
     DWORD transferred = 0;
-    if (!ReadFile(handle_, data, static_cast<DWORD>(size), &transferred, nullptr)) return -1;
+    if (!ReadFile(handle_, data, static_cast<DWORD>(size), &transferred, nullptr)) {
+      return failedWith(GetLastError());
+    }
     // Past the end of an image file Wine reports success with 0 bytes; the caller counts it.
     return static_cast<long>(transferred);
   }
 
   long writeAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size) override {
-    if (!seek(offset)) return -1;
+    if (!seek(offset)) return failedWith(GetLastError());
     DWORD transferred = 0;
-    if (!WriteFile(handle_, data, static_cast<DWORD>(size), &transferred, nullptr)) return -1;
+    if (!WriteFile(handle_, data, static_cast<DWORD>(size), &transferred, nullptr)) {
+      return failedWith(GetLastError());
+    }
     return static_cast<long>(transferred);
   }
 
@@ -47,7 +51,7 @@ std::unique_ptr<DiskHandle> Win32RawDisks::openDisk(unsigned index, DiskAccess a
   const DWORD rights = access == DiskAccess::ReadWrite ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
   HANDLE handle = CreateFileA(device.c_str(), rights, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  if (handle == INVALID_HANDLE_VALUE) return openFailed(GetLastError());
   return std::make_unique<Win32DiskHandle>(handle);
 }
 
