@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "model/sector.h"
 
@@ -25,6 +26,10 @@ class DiskHandle {
 
   // Writes the 512 bytes of `sector` at byte `offset`. Returns true only when all 512 were written.
   bool writeSector(std::uint64_t offset, const Sector& sector);
+
+  // The disk's length in bytes (IOCTL_DISK_GET_LENGTH_INFO), or nullopt when the system cannot
+  // tell it.
+  virtual std::optional<std::uint64_t> lengthBytes() { return std::nullopt; }
 
  protected:
   // Positions at `offset` and transfers up to `size` bytes. Returns the number of bytes
