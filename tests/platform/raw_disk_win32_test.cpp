@@ -50,6 +50,11 @@ TEST_F(RawDiskWin32Test, ReadsSectorsAtSixtyFourBitOffsetsAndCountsShortReadsAsF
   EXPECT_FALSE(disk->readSector(imageSize_ - 256, sector)) << "256 bytes inside is a short read";
   EXPECT_EQ(sector, Sector{});
   EXPECT_FALSE(disk->readSector(imageSize_, sector)) << "at the end ReadFile gives 0 bytes";
+
+  // Wine may not tell an image file's length; what it tells must be the length.
+  if (const std::optional<std::uint64_t> length = disk->lengthBytes()) {
+    EXPECT_EQ(*length, imageSize_);
+  }
 }
 
 TEST_F(RawDiskWin32Test, WritesOneSectorInPlace) {
