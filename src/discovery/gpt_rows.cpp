@@ -12,7 +12,9 @@ namespace quenbolt {
 bool appendGptRows(DiskHandle& disk, const Sector& mbr, unsigned n, PartitionList& list) {
   if (!protectiveEntryOf(mbr)) return false;
   std::optional<std::uint64_t> diskSectors;
-  if (const std::optional<std::uint64_t> bytes = disk.lengthBytes()) diskSectors = *bytes / kSectorSize;
+  if (const std::optional<std::uint64_t> bytes = disk.lengthBytes()) {
+    diskSectors = *bytes / kSectorSize;
+  }
   const SectorReader read = [&disk](std::uint64_t offset, Sector& sector) {
     return disk.readSector(offset, sector);
   };

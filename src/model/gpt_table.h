@@ -72,9 +72,10 @@ std::optional<PartitionEntry> protectiveEntryOf(const Sector& mbr);
 // CRC field zeroed); it names its own LBA; its usable range is non-empty, inside the disk and
 // clear of LBAs 0 and 1 and of the header; its entry size is 128 x 2^n; its entries take at most
 // 1 MiB; its array lies inside the disk, outside the usable range and clear of LBAs 0 and 1 and
-// of the header; its array CRC matches; and every used entry lies within the usable range. Reads are the header sector, then
-// the array's sectors one by one until one fails, and the backup's the same way only when the
-// primary failed. nullopt without a protective entry or when neither copy passes.
+// of the header; its array CRC matches; and every used entry lies within the usable range.
+// Reads are the header sector, then the array's sectors one by one until one fails, and the
+// backup's the same way only when the primary failed. nullopt without a protective entry or when
+// neither copy passes.
 std::optional<GptTable> readGpt(const Sector& mbr, const SectorReader& read,
                                 std::optional<std::uint64_t> diskSectors);
 

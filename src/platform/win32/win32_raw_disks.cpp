@@ -13,6 +13,8 @@ class Win32DiskHandle : public DiskHandle {
   explicit Win32DiskHandle(HANDLE handle) : handle_(handle) {}
   ~Win32DiskHandle() override { CloseHandle(handle_); }
 
+  // Wine refuses this for a physical drive that is an image file (measured with Wine 8); the
+  // GPT reader then falls back to the MBR's EE entry.
   std::optional<std::uint64_t> lengthBytes() override {
     GET_LENGTH_INFORMATION info{};
     DWORD returned = 0;
