@@ -5,6 +5,7 @@
 // claims, the reader stays within its read budget and the disk, and every partition it gives is
 // numbered 1, 2, ..., used, and inside the disk; the scan makes one row per partition, of the
 // GPT kind and out of the writers' reach, and writes nothing.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -30,8 +31,13 @@ constexpr std::size_t kReadBudget = 2 * (1 + 2048);
 constexpr std::uint64_t kMaxSlot = 1024;
 
 void put(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint64_t value, int width) {
-  for (int i = 0; i < width; ++i) bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+  for (int i = 0; i < width; ++i) {
+    bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+  }
 }
+
+// One time in sixteen the input spoils a signature or CRC.
+bool spoilt(FuzzedDataProvider& in) { return in.ConsumeIntegralInRange<int>(0, 15) == 15; }
 
 // What a tool would write, a little off, or anything; an exhausted input gives the first.
 std::uint64_t pick(FuzzedDataProvider& in, std::uint64_t sane) {
@@ -68,7 +74,7 @@ void writeCopy(FuzzedDataProvider& in, SimulatedDisk& disk, std::uint64_t sector
                const std::vector<std::uint8_t>& saneArray) {
   std::vector<std::uint8_t> header(512, 0);
   std::copy_n("EFI PART", 8, header.begin());
-  if (in.ConsumeIntegralInRange<int>(0, 15) == 15) header[in.ConsumeIntegralInRange<std::size_t>(0, 7)] ^= 1;
+  if (spoilt(in)) header[in.ConsumeIntegralInRange<std::size_t>(0, 7)] ^= 1;
   put(header, 8, 0x00010000, 4);
   const std::uint64_t headerSize = pick(in, 92);
   put(header, kGptHeaderSizeField, headerSize, 4);
@@ -87,13 +93,15 @@ void writeCopy(FuzzedDataProvider& in, SimulatedDisk& disk, std::uint64_t sector
   const std::uint64_t declared = (count & 0xFFFFFFFF) * (size & 0xFFFFFFFF);
   array.resize(static_cast<std::size_t>(std::min<std::uint64_t>(declared, kGptMaxEntryArrayBytes)), 0);
   const std::uint32_t arrayCrc = crc32(array.data(), array.size());
-  put(header, kGptEntryArrayCrcField, in.ConsumeIntegralInRange<int>(0, 15) == 15 ? arrayCrc ^ 1 : arrayCrc, 4);
-  const std::uint32_t headerCrc = crc32(header.data(), static_cast<std::size_t>(std::min<std::uint64_t>(headerSize & 0xFFFFFFFF, 512)));
-  put(header, kGptHeaderCrcField, in.ConsumeIntegralInRange<int>(0, 15) == 15 ? headerCrc ^ 1 : headerCrc, 4);
+  put(header, kGptEntryArrayCrcField, spoilt(in) ? arrayCrc ^ 1 : arrayCrc, 4);
+  const std::uint64_t crcBytes = std::min<std::uint64_t>(headerSize & 0xFFFFFFFF, 512);
+  const std::uint32_t headerCrc = crc32(header.data(), static_cast<std::size_t>(crcBytes));
+  put(header, kGptHeaderCrcField, spoilt(in) ? headerCrc ^ 1 : headerCrc, 4);
 
   if (copy.headerLba < sectors) disk.setBytes(copy.headerLba * 512, header);
   if (copy.arrayLba < sectors) {
-    array.resize(static_cast<std::size_t>(std::min<std::uint64_t>(array.size(), (sectors - copy.arrayLba) * 512)));
+    const std::uint64_t room = (sectors - copy.arrayLba) * 512;
+    array.resize(static_cast<std::size_t>(std::min<std::uint64_t>(array.size(), room)));
     disk.setBytes(copy.arrayLba * 512, array);
   }
 }
@@ -122,7 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::uint64_t next = 34;
   for (unsigned i = 0; i < used; ++i) {
     const std::uint64_t slot = std::min<std::uint64_t>(pick(in, i), kMaxSlot - 1);
-    if ((slot + 1) * 128 > entries.size()) entries.resize(static_cast<std::size_t>((slot + 1) * 128), 0);
+    entries.resize(std::max<std::size_t>(entries.size(), static_cast<std::size_t>((slot + 1) * 128)));
     const std::size_t at = static_cast<std::size_t>(slot * 128);
     const Guid type = chooseType(in);
     std::copy(type.begin(), type.end(), entries.begin() + static_cast<std::ptrdiff_t>(at));
@@ -131,7 +139,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     next = last + 1;
     put(entries, at + kGptFirstLbaField, first, 8);
     put(entries, at + kGptLastLbaField, last, 8);
-    put(entries, at + kGptAttributesField, in.ConsumeBool() ? std::uint64_t{1} << 62 : in.ConsumeIntegral<std::uint64_t>(), 8);
+    const std::uint64_t attributes =
+        in.ConsumeBool() ? std::uint64_t{1} << 62 : in.ConsumeIntegral<std::uint64_t>();
+    put(entries, at + kGptAttributesField, attributes, 8);
   }
   writeCopy(in, disk, sectors, {1, sectors - 1, 2}, entries);
   writeCopy(in, disk, sectors, {sectors - 1, 1, sectors - 33}, entries);
@@ -146,7 +156,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::optional<std::uint64_t> length = handle->lengthBytes();
     table = readGpt(disk.sector(0), [&](std::uint64_t offset, Sector& sector) {
       ++reads;
-      FUZZ_CHECK(offset % 512 == 0 && offset / 512 < (std::uint64_t{1} << 55), "a read outside any disk");
+      FUZZ_CHECK(offset % 512 == 0 && offset / 512 < (std::uint64_t{1} << 55),
+                 "a read outside any disk");
       FUZZ_CHECK(!length || offset < *length, "a read past the disk's known end");
       return handle->readSector(offset, sector);
     }, length ? std::optional<std::uint64_t>(*length / 512) : std::nullopt);
@@ -159,7 +170,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const GptPartition& p = table->partitions[i];
       FUZZ_CHECK(p.number == i + 1, "partitions not numbered 1, 2, ...");
       FUZZ_CHECK(p.type != Guid{}, "an unused entry listed");
-      FUZZ_CHECK(p.firstLba >= 2 && p.firstLba <= p.lastLba, "a partition over LBA 0 or 1, or backwards");
+      FUZZ_CHECK(p.firstLba >= 2 && p.firstLba <= p.lastLba,
+                 "a partition over LBA 0 or 1, or backwards");
       FUZZ_CHECK(!disk.lengthKnown() || p.lastLba < sectors, "a partition past the disk's end");
     }
   }
@@ -177,10 +189,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
              "the scan and the reader disagree");
   for (const GptRecord& record : list.GptList) {
     const PartitionRow& row = list.rows.at(record.row);
-    FUZZ_CHECK(row[kKindColumn] == (record.hidden ? "GPT，隐藏" : "GPT"), "a GPT row of the wrong kind");
-    FUZZ_CHECK(row[kPartitionColumn] == decimalText(record.number), "a GPT row numbered unlike its record");
+    FUZZ_CHECK(row[kKindColumn] == (record.hidden ? "GPT，隐藏" : "GPT"),
+               "a GPT row of the wrong kind");
+    FUZZ_CHECK(row[kPartitionColumn] == decimalText(record.number),
+               "a GPT row numbered unlike its record");
     FUZZ_CHECK(list.TypeByteOffset.at(record.row) == 0, "a GPT row with a table location");
-    const std::optional<std::uint64_t> start = parseOffsetText(list.BootSectorOffsetText.at(record.row));
+    const std::optional<std::uint64_t> start =
+        parseOffsetText(list.BootSectorOffsetText.at(record.row));
     FUZZ_CHECK(start && *start % 512 == 0 && *start / 512 >= 2, "a GPT row's start does not read back");
     FUZZ_CHECK(row[kTypeIdColumn].size() == 4 || row[kTypeIdColumn].size() == 36,
                "a type that is no code and no GUID");
