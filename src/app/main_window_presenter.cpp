@@ -29,6 +29,10 @@ void MainWindowPresenter::fillEditor(std::size_t row) {
   const PartitionRow& cells = list.rows[row];
 
   view_.setLabelEnabled(!isInGroup(TypeGroup::ExtendedTypes, cells[kTypeIdColumn]));
+  // Nothing here writes a GUID partition table: its type controls are shut, and empty rather than
+  // showing a code the two-character field would cut into an MBR type.
+  const bool gpt = list.gptRecordOf(row) != nullptr;
+  view_.setTypeEnabled(!gpt);
 
   // The check mark shows the flag the scan found, not the kind column: a staged but unwritten
   // change of the flag is visible in the row only.
@@ -41,7 +45,12 @@ void MainWindowPresenter::fillEditor(std::size_t row) {
 
   view_.setDriveLetterText(cells[kDriveLetterColumn]);
   view_.setLabelText(cells[kLabelColumn]);
-  view_.setTypeIdText(cells[kTypeIdColumn]);
+  if (gpt) {
+    view_.setTypeIdText(std::string());
+    view_.clearTypeChoice();
+  } else {
+    view_.setTypeIdText(cells[kTypeIdColumn]);
+  }
   const std::string offset =
       row < list.BootSectorOffsetText.size() ? list.BootSectorOffsetText[row] : std::string();
   platform_.ui.setStatusText(kStatusOffsetPrefix + offset);
@@ -67,22 +76,28 @@ long MainWindowPresenter::rowTextColour(long row, std::uint32_t& colour) const {
   if (row >= 0 && static_cast<std::size_t>(row) < list.size()) {
     const PartitionRow& cells = list.rows[static_cast<std::size_t>(row)];
     if (cells[kKindColumn] == kKindExtended) colour = kContainerRowColour;
-    if (isInGroup(TypeGroup::HiddenTypes, cells[kTypeIdColumn])) colour = kHiddenTypeRowColour;
+    if (isInGroup(TypeGroup::HiddenTypes, cells[kTypeIdColumn]) ||
+        cells[kKindColumn] == std::string(kKindGpt) + kKindHiddenSuffix) {
+      colour = kHiddenTypeRowColour;
+    }
   }
   return kNotifyEveryCell;
 }
 
 void MainWindowPresenter::stageRowEdit() {
-  if (view_.typeIdText().size() == 1) view_.setTypeIdText("0" + view_.typeIdText());
+  const bool typeEnabled = view_.typeEnabled();
+  if (typeEnabled && view_.typeIdText().size() == 1) view_.setTypeIdText("0" + view_.typeIdText());
 
   const int selected = view_.selectedRow();
   if (selected < 0 || static_cast<std::size_t>(selected) >= state_.list.size()) return;
   const std::size_t row = static_cast<std::size_t>(selected);
   PartitionRow& cells = state_.list.rows[row];
 
-  cells[kTypeIdColumn] = view_.typeIdText();
-  cells[kFormatNameColumn] =
-      state_.catalogue ? state_.catalogue->NameOf(cells[kTypeIdColumn]) : std::string();
+  if (typeEnabled) {
+    cells[kTypeIdColumn] = view_.typeIdText();
+    cells[kFormatNameColumn] =
+        state_.catalogue ? state_.catalogue->NameOf(cells[kTypeIdColumn]) : std::string();
+  }
   if (view_.labelEnabled()) cells[kLabelColumn] = view_.labelText();
   if (view_.activeEnabled()) cells[kKindColumn] = view_.activeChecked() ? kKindPrimaryActive : kKindPrimary;
   view_.updateRow(state_.list, row);

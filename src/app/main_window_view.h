@@ -56,6 +56,10 @@ class MainWindowView {
   // Puts the caret at `position`; a position past the end puts it at the end.
   virtual void setLabelCaret(std::size_t position) = 0;
 
+  // TypeIdEdit, its caption "分区标记:" and TypeChoiceList, together.
+  virtual void setTypeEnabled(bool enabled) = 0;
+  virtual bool typeEnabled() const = 0;
+
   // TypeIdEdit is an upper-case field: what it shows and returns is upper-cased.
   virtual std::string typeIdText() const = 0;
   // Raises syncTypeChoice, like every change of the field.
@@ -72,6 +76,8 @@ class MainWindowView {
   virtual int typeChoiceSelection() const = 0;
   // Selects an item without raising takeTypeChoice (that event belongs to the user's choice).
   virtual void selectTypeChoice(std::size_t index) = 0;
+  // Leaves no item selected, again without raising takeTypeChoice.
+  virtual void clearTypeChoice() = 0;
 
   // --- BootLabelFirstCheck -----------------------------------------------------------------
   virtual bool bootLabelFirstChecked() const = 0;

@@ -6,6 +6,7 @@
 #include "cli/help_text.h"
 #include "editing/apply_changes.h"
 #include "model/gbk_text.h"
+#include "model/gpt_table.h"
 #include "model/type_catalogue.h"
 
 namespace quenbolt {
@@ -52,6 +53,14 @@ bool acceptTypeId(CommandResult& result, const std::string& id) {
   refuse(result, kExitNotUnderstood,
          "分区标记无效: " + shown(id) + "（应为一到两位十六进制数字）");
   return false;
+}
+
+// Type EE marks a disk as GPT: written, it sends Windows looking for a table that is not there;
+// replaced, it hands the GPT partitions' space to whatever reads the MBR. Neither is ever done.
+bool refuseProtectiveType(CommandResult& result, const std::string& id) {
+  if (parseHexPrefix(id) != kProtectiveType) return false;
+  refuse(result, kExitNotUnderstood, "分区标记 EE 是 GPT 保护分区的类型，不能写入或替换");
+  return true;
 }
 
 // The first row whose disk and display-number cells equal the (upper-cased) arguments. A
@@ -124,8 +133,11 @@ void replaceTypeIds(Platform& platform, PartitionList& list, const std::vector<s
   const std::string from = upperCased(args[2]);
   const std::string to = upperCased(args[3]);
   if (!acceptTypeId(result, from) || !acceptTypeId(result, to)) return;
-  for (PartitionRow& row : list.rows) {
-    if (row[kTypeIdColumn] == from) row[kTypeIdColumn] = to;
+  if (refuseProtectiveType(result, from) || refuseProtectiveType(result, to)) return;
+  for (std::size_t row = 0; row < list.rows.size(); ++row) {
+    // A GPT type code is never a two-digit ID, but the rule must not rest on that.
+    if (list.gptRecordOf(row)) continue;
+    if (list.rows[row][kTypeIdColumn] == from) list.rows[row][kTypeIdColumn] = to;
   }
   // A disk that could not be read may hold partitions of that type too.
   reportUnreadable(result, list.unreadableDisks);
@@ -142,8 +154,9 @@ void setLabelsOfType(Platform& platform, PartitionList& list,
     refuse(result, kExitNotUnderstood, "扩展分区没有卷标: /S " + id);
     return;
   }
-  for (PartitionRow& row : list.rows) {
-    if (row[kTypeIdColumn] == id) row[kLabelColumn] = label;
+  for (std::size_t row = 0; row < list.rows.size(); ++row) {
+    if (list.gptRecordOf(row)) continue;
+    if (list.rows[row][kTypeIdColumn] == id) list.rows[row][kLabelColumn] = label;
   }
   reportUnreadable(result, list.unreadableDisks);
   commit(platform, list, result);
@@ -153,11 +166,20 @@ void setLabelsOfType(Platform& platform, PartitionList& list,
 void setTypeId(Platform& platform, PartitionList& list, const std::vector<std::string>& args,
                CommandResult& result) {
   const std::string& id = args[4];
-  if (!acceptTypeId(result, id)) return;
+  if (!acceptTypeId(result, id) || refuseProtectiveType(result, id)) return;
   const std::optional<std::size_t> row =
       findNumberedRow(list, upperCased(args[2]), upperCased(args[3]));
   if (!row) {
     reportNoSuchPartition(list, result, args);
+    return;
+  }
+  const std::string partition = "磁盘 " + shown(args[2]) + " 分区 " + shown(args[3]);
+  if (list.gptRecordOf(*row)) {
+    refuse(result, kExitNotUnderstood, "GPT 分区的分区标记暂不能修改: " + partition);
+    return;
+  }
+  if (*row < list.ScannedTypeId.size() && list.ScannedTypeId[*row] == hex2(kProtectiveType)) {
+    refuse(result, kExitNotUnderstood, partition + " 是 GPT 保护分区（EE），其分区标记不能修改");
     return;
   }
   list.rows[*row][kTypeIdColumn] = id;
@@ -189,6 +211,12 @@ void setActiveFlag(Platform& platform, PartitionList& list,
     if (record.row >= list.rows.size()) break;
     list.rows[record.row][kKindColumn] = active ? kKindPrimaryActive : kKindPrimary;
     commit(platform, list, result);
+    return;
+  }
+  for (const GptRecord& record : list.GptList) {
+    if (std::to_string(record.disk) != disk || std::to_string(record.number) != part) continue;
+    refuse(result, kExitNotUnderstood,
+           "GPT 分区没有活动标记: 磁盘 " + shown(args[2]) + " 分区 " + shown(args[3]));
     return;
   }
   for (const UnreadableDisk& unreadable : list.unreadableDisks) {

@@ -36,4 +36,21 @@ std::string readBootSectorLabel(Platform& platform, const PartitionList& list, s
   return trimmed(bootSectorLabelField(sector));
 }
 
+std::optional<std::string> readFat32BootSectorLabel(Platform& platform, const PartitionList& list,
+                                                    std::size_t row) {
+  if (row >= list.size() || row >= list.BootSectorOffsetText.size()) return std::nullopt;
+  const long disk = diskIndexOfRow(list.rows[row]);
+  const std::optional<std::uint64_t> offset = parseOffsetText(list.BootSectorOffsetText[row]);
+  if (disk < 0 || !offset) return std::nullopt;
+  std::unique_ptr<DiskHandle> handle =
+      platform.disks.openDisk(static_cast<unsigned>(disk), DiskAccess::Read);
+  if (!handle) {
+    platform.ui.setStatusText(kOpenDiskFailed);
+    return std::nullopt;
+  }
+  Sector sector{};
+  if (!handle->readSector(*offset, sector) || !isFat32BootSector(sector)) return std::nullopt;
+  return trimmed(bootSectorLabelField(sector));
+}
+
 }  // namespace quenbolt

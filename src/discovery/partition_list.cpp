@@ -1,5 +1,7 @@
 #include "discovery/partition_list.h"
 
+#include <algorithm>
+
 namespace quenbolt {
 
 const char* const kKindPrimary = "主";
@@ -7,6 +9,8 @@ const char* const kKindPrimaryActive = "主，活动";
 const char* const kKindExtended = "扩展";
 const char* const kKindLogical = "逻辑";
 const char* const kKindActiveSuffix = "，活动";
+const char* const kKindGpt = "GPT";
+const char* const kKindHiddenSuffix = "，隐藏";
 
 const std::array<std::string, kColumnCount>& columnHeaders() {
   static const std::array<std::string, kColumnCount> headers{
@@ -24,6 +28,7 @@ void PartitionList::clear() {
   ScannedLabel.clear();
   PrimaryList.clear();
   LogicalList.clear();
+  GptList.clear();
   unreadableDisks.clear();
 }
 
@@ -32,6 +37,13 @@ const PrimaryRecord* PartitionList::primaryRecordOf(std::size_t row) const {
     if (record.row == row) return &record;
   }
   return nullptr;
+}
+
+const GptRecord* PartitionList::gptRecordOf(std::size_t row) const {
+  const auto found = std::lower_bound(
+      GptList.begin(), GptList.end(), row,
+      [](const GptRecord& record, std::size_t wanted) { return record.row < wanted; });
+  return found != GptList.end() && found->row == row ? &*found : nullptr;
 }
 
 long diskIndexOfRow(const PartitionRow& row) {

@@ -36,6 +36,8 @@ extern const char* const kKindPrimaryActive;  // "主，活动"
 extern const char* const kKindExtended;       // "扩展"
 extern const char* const kKindLogical;        // "逻辑"
 extern const char* const kKindActiveSuffix;   // "，活动"
+extern const char* const kKindGpt;            // "GPT"
+extern const char* const kKindHiddenSuffix;   // "，隐藏"
 
 struct PartitionRow {
   std::array<std::string, kColumnCount> cells;
@@ -60,6 +62,15 @@ struct LogicalRecord {
   unsigned number = 0;  // system partition number (primary count of the disk + visit count)
 };
 
+// A partition of a GUID partition table. Nothing in this program writes such a table: these rows
+// have no PrimaryRecord and no table location (TableSectorOffset and TypeByteOffset are 0).
+struct GptRecord {
+  std::size_t row = 0;
+  unsigned disk = 0;
+  unsigned number = 0;  // system partition number: its place among the table's used entries
+  bool hidden = false;  // attribute bit 62
+};
+
 struct PartitionList {
   std::vector<PartitionRow> rows;
   // Beside each row, by row index:
@@ -70,6 +81,7 @@ struct PartitionList {
   std::vector<std::string> ScannedLabel;          // label column at the end of the scan
   std::vector<PrimaryRecord> PrimaryList;
   std::vector<LogicalRecord> LogicalList;
+  std::vector<GptRecord> GptList;  // in row order
   // Beside the rows: the listed disks that gave none because they could not be read, ascending.
   std::vector<UnreadableDisk> unreadableDisks;
 
@@ -77,6 +89,8 @@ struct PartitionList {
   void clear();
   // The PrimaryRecord of `row`, or nullptr.
   const PrimaryRecord* primaryRecordOf(std::size_t row) const;
+  // The GptRecord of `row`, or nullptr for a row of an MBR or EBR entry.
+  const GptRecord* gptRecordOf(std::size_t row) const;
 };
 
 // The disk index (0-based) a row's "磁盘" cell names, or -1 when the cell is no disk number.

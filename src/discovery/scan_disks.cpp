@@ -5,6 +5,7 @@
 
 #include "discovery/boot_sector_label_reader.h"
 #include "discovery/disk_enumeration.h"
+#include "discovery/gpt_rows.h"
 #include "discovery/volume_matching.h"
 #include "model/disk_layout.h"
 #include "model/gbk_text.h"
@@ -85,6 +86,7 @@ void scanDisk(Platform& platform, const TypeCatalogue& catalogue, unsigned n,
     noteUnreadable(list, n, failure, error);
     return;
   }
+  if (appendGptRows(*disk, mbr, n, list)) return;
   const SectorReader read = [&disk](std::uint64_t offset, Sector& sector) {
     return disk->readSector(offset, sector);
   };
@@ -110,6 +112,7 @@ void scanDisks(Platform& platform, const TypeCatalogue& catalogue, PartitionList
       list.rows[r][kLabelColumn] = readBootSectorLabel(platform, list, r);
     }
   }
+  takeHiddenGptBootLabels(platform, list);
 
   list.ScannedLabel.reserve(list.size());
   for (const PartitionRow& row : list.rows) list.ScannedLabel.push_back(row[kLabelColumn]);

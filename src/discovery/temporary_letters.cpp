@@ -29,8 +29,12 @@ std::optional<char> firstFreeLetter(Volumes& volumes) {
 TempLetterList assignTemporaryLetters(Platform& platform, const PartitionList& list) {
   TempLetterList letters;
   std::vector<WorkItem> work;
-  work.reserve(list.PrimaryList.size() + list.LogicalList.size());
+  work.reserve(list.PrimaryList.size() + list.GptList.size() + list.LogicalList.size());
   for (const PrimaryRecord& record : list.PrimaryList) {
+    work.push_back(WorkItem{record.row, record.disk, record.number});
+  }
+  // The partitions of a GUID partition table are primary partitions in all but name.
+  for (const GptRecord& record : list.GptList) {
     work.push_back(WorkItem{record.row, record.disk, record.number});
   }
   for (const LogicalRecord& record : list.LogicalList) {

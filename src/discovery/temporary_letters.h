@@ -19,7 +19,8 @@ std::string partitionDevicePath(unsigned disk, unsigned number);
 // The first letter from D to Z whose bit in GetLogicalDrives is clear; nothing when all are taken.
 std::optional<char> firstFreeLetter(Volumes& volumes);
 
-// Gives every unlettered primary, then every unlettered logical partition a letter.
+// Gives every unlettered primary, then every unlettered GPT, then every unlettered logical
+// partition a letter.
 TempLetterList assignTemporaryLetters(Platform& platform, const PartitionList& list);
 
 // Removes every name in `letters` and empties it.

@@ -28,8 +28,9 @@ void writeLabels(Platform& platform, const PartitionList& list, ChangeReport& re
           ChangeFailure{row, ChangeKind::VolumeLabel, FailureReason::LabelRefused});
     }
     // The type pass has run, so a row just changed to a FAT32 type counts as one here; the
-    // writer itself only touches a sector that really is FAT32.
-    if (isInGroup(TypeGroup::Fat32LabelTypes, cells[kTypeIdColumn])) {
+    // writer itself only touches a sector that really is FAT32. A GPT type does not say which
+    // file system the partition holds, so there the sector alone decides.
+    if (isInGroup(TypeGroup::Fat32LabelTypes, cells[kTypeIdColumn]) || list.gptRecordOf(row)) {
       writeBootSectorLabel(platform, list, row, label, report);
     }
   }

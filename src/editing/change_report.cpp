@@ -24,6 +24,8 @@ std::string whyText(FailureReason reason) {
     case FailureReason::LabelRefused: return "卷标被系统拒绝";
     case FailureReason::NotFat32: return "引导区不是 FAT32";
     case FailureReason::NoDriveLetter: return "分区没有盘符";
+    case FailureReason::GptEntry: return "GPT 分区表暂不能修改";
+    case FailureReason::ProtectiveType: return "EE 是 GPT 保护分区的类型，不能写入或替换";
   }
   return "未知原因";
 }

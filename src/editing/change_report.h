@@ -20,6 +20,8 @@ enum class FailureReason {
   LabelRefused,      // the system refused the volume label
   NotFat32,          // the boot sector is not FAT32 (nothing to write there)
   NoDriveLetter,     // the volume has no drive letter, through which alone its label is set
+  GptEntry,          // the partition is an entry of a GUID partition table, which is never written
+  ProtectiveType,    // type EE, which marks a GPT disk, would be written or replaced
 };
 
 struct ChangeFailure {

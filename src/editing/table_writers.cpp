@@ -5,6 +5,7 @@
 
 #include "editing/sector_patch.h"
 #include "model/gbk_text.h"
+#include "model/gpt_table.h"
 #include "model/partition_table.h"
 
 namespace quenbolt {
@@ -49,6 +50,8 @@ class WaitCursor {
 
 std::optional<FailureReason> writeTypeId(Platform& platform, const PartitionList& list,
                                          std::size_t row) {
+  // The window and the commands refuse these first; this is the last line before the disk.
+  if (list.gptRecordOf(row)) return FailureReason::GptEntry;
   const std::string& shown = list.rows[row][kTypeIdColumn];
   // The lenient hex reading would turn "", "G1" or "0x" into 0x00 or a wrong byte, and a type of
   // 0x00 hides the partition from every other system.
@@ -63,6 +66,11 @@ std::optional<FailureReason> writeTypeId(Platform& platform, const PartitionList
   const auto newType = static_cast<std::uint8_t>(parseHexPrefix(shown));
   // "0b" against a scanned "0B": the byte on disk is already what the row asks for.
   if (newType == scannedType) return std::nullopt;
+  // An EE entry written where there was none makes Windows look for a GPT that is not there; one
+  // replaced hands the disk's GPT partitions over to whatever reads the MBR.
+  if (newType == kProtectiveType || scannedType == kProtectiveType) {
+    return FailureReason::ProtectiveType;
+  }
 
   SectorPatch patch;
   patch.disk = location->disk;
@@ -83,6 +91,7 @@ std::optional<FailureReason> writeTypeId(Platform& platform, const PartitionList
 
 std::optional<FailureReason> writeActiveFlag(Platform& platform, const PartitionList& list,
                                              const PrimaryRecord& record, bool makeActive) {
+  if (list.gptRecordOf(record.row)) return FailureReason::GptEntry;
   const std::optional<EntryLocation> location = entryLocationOf(list, record.row);
   if (!location) return FailureReason::TableChanged;
 

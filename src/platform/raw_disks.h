@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "model/sector.h"
 
@@ -38,6 +39,9 @@ class DiskHandle {
   // The system's error code of the last readSector or writeSector that failed outright; 0 when
   // that call succeeded or transferred only part of the sector.
   std::uint32_t lastError() const { return lastError_; }
+  // The disk's length in bytes (IOCTL_DISK_GET_LENGTH_INFO), or nullopt when the system cannot
+  // tell it.
+  virtual std::optional<std::uint64_t> lengthBytes() { return std::nullopt; }
 
  protected:
   // Positions at `offset` and transfers up to `size` bytes. Returns the number of bytes

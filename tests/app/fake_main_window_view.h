@@ -72,6 +72,8 @@ class FakeMainWindowView : public MainWindowView {
   void setLabelCaret(std::size_t position) override {
     labelCaret = std::min(position, label_.size());
   }
+  void setTypeEnabled(bool enabled) override { typeEnabled_ = enabled; }
+  bool typeEnabled() const override { return typeEnabled_; }
   std::string typeIdText() const override { return typeId_; }
   void setTypeIdText(const std::string& text) override;
   std::size_t typeIdCaret() const override { return typeIdCaret_; }
@@ -86,6 +88,7 @@ class FakeMainWindowView : public MainWindowView {
   std::string typeChoiceText(std::size_t index) const override { return choices_.at(index); }
   int typeChoiceSelection() const override { return choice_; }
   void selectTypeChoice(std::size_t index) override { choice_ = static_cast<int>(index); }
+  void clearTypeChoice() override { choice_ = -1; }
   bool bootLabelFirstChecked() const override { return bootLabelFirst; }
 
  private:
@@ -103,6 +106,7 @@ class FakeMainWindowView : public MainWindowView {
   int selected_ = -1;
   bool labelEnabled_ = true;
   bool activeEnabled_ = true;
+  bool typeEnabled_ = true;
   bool activeChecked_ = false;
   std::string label_;
   std::string typeId_;

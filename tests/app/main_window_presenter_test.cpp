@@ -162,6 +162,38 @@ TEST_F(EditorTest, ContainersAreGreyHiddenTypesRedAndStagedRowsChangeColour) {
   EXPECT_EQ(colourOf(kRowContainer), 0x123456u) << "only the kind exactly \"扩展\" is grey";
 }
 
+TEST_F(EditorTest, AGptRowShutsTheTypeControlsKeepsItsTypeAndIsRedWhenHidden) {
+  // Row 3 made a hidden GPT entry, as the scan lists one: no PrimaryRecord, a four-digit code.
+  PartitionList& list = state.list;
+  list.PrimaryList.erase(list.PrimaryList.begin() + 1);
+  ASSERT_EQ(list.primaryRecordOf(kRowHidden), nullptr);
+  list.GptList = {GptRecord{kRowHidden, 0, 2, true}};
+  list.rows[kRowHidden][kTypeIdColumn] = list.ScannedTypeId[kRowHidden] = "0700";
+  list.rows[kRowHidden][kFormatNameColumn] = "基本数据";
+  list.rows[kRowHidden][kKindColumn] = "GPT，隐藏";
+
+  view.clickRow(kRowD);
+  view.clickRow(kRowHidden);
+  EXPECT_FALSE(view.typeEnabled());
+  EXPECT_EQ(view.typeIdText(), "") << "not a code cut to an MBR type";
+  EXPECT_EQ(view.typeChoiceSelection(), -1) << "not the item of the row before";
+  EXPECT_FALSE(view.activeEnabled());
+  EXPECT_TRUE(view.labelEnabled());
+  view.typeIntoLabel("2");
+  view.clickModify();
+  EXPECT_EQ(row(kRowHidden)[kLabelColumn], "HIDDEN2");
+  EXPECT_EQ(row(kRowHidden)[kTypeIdColumn], "0700");
+  EXPECT_EQ(row(kRowHidden)[kFormatNameColumn], "基本数据");
+  EXPECT_EQ(row(kRowHidden)[kKindColumn], "GPT，隐藏");
+  EXPECT_EQ(colourOf(kRowHidden), kHiddenTypeRowColour);
+  list.rows[kRowHidden][kKindColumn] = "GPT";
+  EXPECT_EQ(colourOf(kRowHidden), 0x123456u);
+
+  view.clickRow(kRowD);
+  EXPECT_TRUE(view.typeEnabled()) << "open again for an MBR row";
+  EXPECT_EQ(view.typeIdText(), "07");
+}
+
 TEST_F(EditorTest, TheWindowMenuShowsTheAboutAndHelpBoxes) {
   presenter.handleSystemCommand(0x401);
   presenter.handleSystemCommand(0x402);

@@ -19,7 +19,9 @@
 #include "discovery/partition_list.h"
 #include "discovery/startup_scan.h"
 #include "model/type_catalogue.h"
+#include "support/sfdisk_image.h"
 #include "support/simulated_machine.h"
+#include "support/table_sector_builder.h"
 #include "support/two_disk_machine.h"
 
 namespace quenbolt {
@@ -119,32 +121,34 @@ struct Case {
 
 void PrintTo(const Case& c, std::ostream* out) { *out << '"' << c.command << '"'; }
 
-class Command : public BatchRun, public ::testing::WithParamInterface<Case> {};
+class Command : public BatchRun, public ::testing::WithParamInterface<Case> {
+ protected:
+  void check(const Case& c) {
+    if (c.fault) c.fault(machine);
+    const CommandResult result = run(c.command);
 
-TEST_P(Command, HasItsStatusAndChangesExactlyWhatItNames) {
-  const Case& c = GetParam();
-  if (c.fault) c.fault(machine);
-  const CommandResult result = run(c.command);
+    const bool batch = std::string(c.command).find(' ') != std::string::npos;
+    const bool carriedOut = batch && (c.status == kExitDone || c.status == kExitWriteFailed);
+    EXPECT_EQ(result.exitStatus, c.status);
+    EXPECT_EQ(result.errorLines.size(), c.status == kExitDone ? 0u : 1u);
+    EXPECT_EQ(result.ranApplyChanges, carriedOut);
+    EXPECT_TRUE(carriedOut || machine.diskLog().empty()) << "refused before any disk access";
+    if (c.status == kExitDone) {
+      EXPECT_EQ(machine.diskLog(DiskOp::Write).size(), c.changes.size()) << "one write per sector";
+    }
+    expectDisks(c.changes);
+    EXPECT_EQ(labelCalls(), c.labels);
+    EXPECT_TRUE(machine.messageBoxes().empty()) << "a batch run reports on the error stream only";
+    if (c.cell.text != nullptr) {
+      EXPECT_EQ(list.rows[c.cell.row][c.cell.column], c.cell.text);
+    }
+    // A batch run always ends, after its writes; start-up itself ends a one-argument run.
+    const auto& journal = machine.journal();
+    EXPECT_EQ(!journal.empty() && journal.back() == "requestClose", batch);
+  }
+};
 
-  const bool batch = std::string(c.command).find(' ') != std::string::npos;
-  const bool carriedOut = batch && (c.status == kExitDone || c.status == kExitWriteFailed);
-  EXPECT_EQ(result.exitStatus, c.status);
-  EXPECT_EQ(result.errorLines.size(), c.status == kExitDone ? 0u : 1u);
-  EXPECT_EQ(result.ranApplyChanges, carriedOut);
-  EXPECT_TRUE(carriedOut || machine.diskLog().empty()) << "refused before any disk access";
-  if (c.status == kExitDone) {
-    EXPECT_EQ(machine.diskLog(DiskOp::Write).size(), c.changes.size()) << "one write per sector";
-  }
-  expectDisks(c.changes);
-  EXPECT_EQ(labelCalls(), c.labels);
-  EXPECT_TRUE(machine.messageBoxes().empty()) << "a batch run reports on the error stream only";
-  if (c.cell.text != nullptr) {
-    EXPECT_EQ(list.rows[c.cell.row][c.cell.column], c.cell.text);
-  }
-  // A batch run always ends, after its writes; start-up itself ends a one-argument run.
-  const auto& journal = machine.journal();
-  EXPECT_EQ(!journal.empty() && journal.back() == "requestClose", batch);
-}
+TEST_P(Command, HasItsStatusAndChangesExactlyWhatItNames) { check(GetParam()); }
 
 // Display number 2 of disk 1 is the first logical partition, not the container; the ID is
 // stored as typed and the writer reads either case.
@@ -275,6 +279,51 @@ INSTANTIATE_TEST_SUITE_P(Cases, DiskTwoUnreadable, ::testing::Values(
     UnreadableCase{"/S 1C DATA", kExitDiskUnreadable, {kDisk2}},
     UnreadableCase{"/S 05 DATA", kExitNotUnderstood, {"扩展分区没有卷标: /S 05"}},
     UnreadableCase{"/?", kExitDone, {}}, UnreadableCase{"", kExitDone, {}}));
+
+// ---- GPT disks ---------------------------------------------------------------------------------
+// The two disks, then disk 3 with the Windows layout sfdisk writes, its basic data partition a
+// FAT32 volume G:, and disk 4 whose EE entry has no GPT behind it, beside a 07 primary.
+
+constexpr std::uint64_t kGptData = 239616 * kSector;  // the basic data partition of disk 3
+
+class GptCommand : public Command {
+ protected:
+  void SetUp() override {
+    image = SfdiskImage::make(kWindowsGptScript, 1ull << 30);
+    if (!image) GTEST_SKIP() << "sfdisk is not available";
+    image->addTo(machine, 2).setSector(kGptData, fat32BootSector("GPTDATA"));
+    SimulatedVolume data;
+    data.disk = 2;
+    data.startOffset = kGptData;
+    data.label = "GPTDATA";
+    machine.mountVolume('G', data);
+    machine.addDisk(3, 64ull << 20)
+        .setSector(kMbr, TableSector().entry(0, 0x00, 0xEE, 1, 2047).entry(1, 0x00, 0x07, 2048, 4096)
+                             .signature());
+    machine.setDiskCount(4);
+    scanWithTemporaryLetters(platform, catalogue, list, letters);
+    for (unsigned disk = 0; disk < 4; ++disk) before[disk] = machine.disk(disk).snapshot();
+    machine.clearLogs();
+  }
+
+  std::unique_ptr<SfdiskImage> image;
+};
+
+TEST_P(GptCommand, HasItsStatusAndChangesExactlyWhatItNames) { check(GetParam()); }
+
+// Nothing writes a GPT entry; EE is never written and never replaced, on any disk; /F never
+// matches a GPT row; labels reach a GPT partition through its volume and its FAT32 boot sector.
+INSTANTIATE_TEST_SUITE_P(Gpt, GptCommand, ::testing::Values(
+    Case{"/M 3 3 07", kExitNotUnderstood}, Case{"/M 3 5 07", kExitNoSuchPartition},
+    Case{"/A 3 1 1", kExitNotUnderstood}, Case{"/A 3 4 0", kExitNotUnderstood},
+    Case{"/A 3 5 1", kExitNoSuchPartition},
+    Case{"/F EE 07", kExitNotUnderstood}, Case{"/F 07 ee", kExitNotUnderstood},
+    Case{"/M 1 1 EE", kExitNotUnderstood}, Case{"/M 4 1 07", kExitNotUnderstood},
+    Case{"/F 07 0C", kExitDone, {byteAt(0, typeByte(kMbr, 0), 0x0C),
+                                 byteAt(0, typeByte(kEbr1, 0), 0x0C),
+                                 byteAt(1, typeByte(kMbr, 1), 0x0C),
+                                 byteAt(3, typeByte(kMbr, 1), 0x0C)}},
+    Case{"/L 3 3 data", kExitDone, {{2, kGptData + 0x47, "DATA       "}}, {"G:\\ data"}}));
 
 // ---- The listing for scripts ----------------------------------------------------------------
 

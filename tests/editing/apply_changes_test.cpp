@@ -110,7 +110,7 @@ TEST_F(ApplyChanges, DescribesEachFailureOnOneGbkLine) {
   row(kRowD)[kTypeIdColumn] = "a\r\nb";
   for (ChangeKind kind : {ChangeKind::TypeId, ChangeKind::ActiveFlag, ChangeKind::VolumeLabel,
                           ChangeKind::BootSectorLabel}) {
-    for (int reason = 0; reason <= static_cast<int>(FailureReason::NoDriveLetter); ++reason) {
+    for (int reason = 0; reason <= static_cast<int>(FailureReason::ProtectiveType); ++reason) {
       const std::string line = describeFailure(list, {kRowD, kind, static_cast<FailureReason>(reason)});
       EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
       EXPECT_NE(line.find("磁盘 1 分区 2"), std::string::npos) << line;

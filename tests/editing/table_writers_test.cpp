@@ -150,5 +150,24 @@ TEST_F(TableWriters, StoresThatDoNotLocateAnEntryAreNotWritten) {
   EXPECT_TRUE(machine.diskLog().empty());
 }
 
+TEST_F(TableWriters, GptRowsAndTypeEeAreRefusedBeforeAnyDiskAccess) {
+  // Disk 1's only entry becomes EE with no GPT behind it: an MBR row of type EE.
+  machine.disk(1).setBytes(typeByte(kMbr, 0), {0xEE});
+  scan();
+  ASSERT_EQ(list.ScannedTypeId[kRowF], "EE");
+  row(kRowF)[kTypeIdColumn] = "0C";
+  row(kRowC)[kTypeIdColumn] = "ee";
+  // Row D taken for a GPT entry; it keeps its PrimaryRecord so that the flag writer meets it too.
+  list.GptList.push_back(GptRecord{kRowD, 0, 2, false});
+  row(kRowD)[kTypeIdColumn] = "0C";
+  row(kRowD)[kKindColumn] = kKindPrimaryActive;
+  EXPECT_THAT(write().failures,
+              ElementsAre(IsFailure(kRowC, ChangeKind::TypeId, FailureReason::ProtectiveType),
+                          IsFailure(kRowD, ChangeKind::TypeId, FailureReason::GptEntry),
+                          IsFailure(kRowF, ChangeKind::TypeId, FailureReason::ProtectiveType),
+                          IsFailure(kRowD, ChangeKind::ActiveFlag, FailureReason::GptEntry)));
+  EXPECT_TRUE(machine.diskLog().empty());
+}
+
 }  // namespace
 }  // namespace quenbolt

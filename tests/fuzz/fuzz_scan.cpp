@@ -16,6 +16,7 @@
 #include "fuzz/fuzz_support.h"
 #include "model/disk_layout.h"
 #include "model/gbk_text.h"
+#include "model/gpt_table.h"
 #include "model/partition_table.h"
 #include "model/type_catalogue.h"
 #include "property/commit_oracle.h"
@@ -26,6 +27,10 @@ using namespace quenbolt;
 using namespace quenbolt::hardening;
 
 constexpr unsigned kMaxDisks = 4;
+// Behind an EE entry the GPT reader may read two headers and two arrays of 2048 sectors before the
+// MBR walk, and may read again what the walk reads.
+constexpr std::size_t kMaxGptReads = 2 * (1 + 2048);
+constexpr std::size_t kMaxGptRows = 1024 * 1024 / 128;
 
 // Raw sectors and faults straight from the input, on top of what the builder made.
 void addRawInput(FuzzedDataProvider& data, SimulatedMachine& machine) {
@@ -100,6 +105,12 @@ void checkScan(const SimulatedMachine& machine, const DiskSnapshots& disks, cons
     FUZZ_CHECK(list.ScannedTypeId[r] == row[kTypeIdColumn], "ScannedTypeId differs from the type column");
     FUZZ_CHECK(list.ScannedLabel[r] == row[kLabelColumn], "ScannedLabel differs from the label column");
     if (isInGroup(TypeGroup::HiddenFat32Types, row[kTypeIdColumn])) ++hiddenFat32Rows;
+    if (const GptRecord* gpt = list.gptRecordOf(r)) {
+      // Read by fuzz_gpt; here only its shape, and its hidden boot sector's label read.
+      FUZZ_CHECK(list.primaryRecordOf(r) == nullptr && list.TypeByteOffset[r] == 0, "a GPT row the writers could reach");
+      if (gpt->hidden) ++hiddenFat32Rows;
+      continue;
+    }
 
     // The row agrees with the table sector it names, as it is on the disk.
     const std::uint32_t typeByte = list.TypeByteOffset[r];
@@ -132,7 +143,8 @@ void checkScan(const SimulatedMachine& machine, const DiskSnapshots& disks, cons
     }
   }
   for (const auto& [disk, rows] : rowsPerDisk) {
-    FUZZ_CHECK(rows <= 4 + kMaxEbrReadsPerDisk, "more rows on one disk than the walk may make");
+    FUZZ_CHECK(rows <= std::max<std::size_t>(4 + kMaxEbrReadsPerDisk, kMaxGptRows),
+               "more rows on one disk than the walk may make");
   }
   for (const PrimaryRecord& record : list.PrimaryList) {
     FUZZ_CHECK(record.row < n && list.TableSectorOffset[record.row] == 0, "a PrimaryRecord of no MBR row");
@@ -143,25 +155,36 @@ void checkScan(const SimulatedMachine& machine, const DiskSnapshots& disks, cons
   }
 
   // Reads: the walk reads each table sector of a disk once, within the budget, on one handle;
-  // every other handle reads exactly one boot sector of a hidden FAT32 row.
+  // every other handle reads exactly one boot sector of a hidden row. Behind an EE entry the GPT
+  // reader comes first.
   std::size_t reads = 0;
   std::size_t walkHandles = 0;
   std::size_t bootHandles = 0;
   std::set<std::uint64_t> sessionOffsets;
   std::size_t sessionReads = 0;
+  bool sessionGpt = false;
   for (const DiskAccessRecord& record : machine.diskLog()) {
-    if (record.op == DiskOp::Read) {
+    if (record.op == DiskOp::Open) {
+      const auto disk = disks.find(record.disk);
+      const auto mbr = disk == disks.end() ? std::map<std::uint64_t, Sector>::const_iterator()
+                                           : disk->second.sectors.find(0);
+      sessionGpt = disk != disks.end() && mbr != disk->second.sectors.end() &&
+                   protectiveEntryOf(mbr->second).has_value();
+    } else if (record.op == DiskOp::Read) {
       ++reads;
       ++sessionReads;
-      FUZZ_CHECK(sessionOffsets.insert(record.offset).second, "one sector read twice on one handle");
+      FUZZ_CHECK(sessionOffsets.insert(record.offset).second || sessionGpt,
+                 "one sector read twice on one handle");
     } else if (record.op == DiskOp::Close) {
-      FUZZ_CHECK(sessionReads <= 1 + kMaxEbrReadsPerDisk, "the walk read past its budget");
+      FUZZ_CHECK(sessionReads <= 1 + kMaxEbrReadsPerDisk + (sessionGpt ? kMaxGptReads : 0),
+                 "the walk read past its budget");
       (sessionReads == 1 && sessionOffsets.count(0) == 0 ? bootHandles : walkHandles) += 1;
       sessionOffsets.clear();
       sessionReads = 0;
     }
   }
-  FUZZ_CHECK(reads <= kMaxDisks * (1 + kMaxEbrReadsPerDisk) + hiddenFat32Rows, "too many reads for one scan");
+  FUZZ_CHECK(reads <= kMaxDisks * (1 + kMaxEbrReadsPerDisk + kMaxGptReads) + hiddenFat32Rows,
+             "too many reads for one scan");
   FUZZ_CHECK(bootHandles <= hiddenFat32Rows, "a boot sector read for a row that needs none");
   FUZZ_CHECK(machine.currentCursor() == Cursor::Arrow, "the wait cursor stays");
 }

@@ -206,7 +206,8 @@ std::optional<ReportedChanges> reportedInMessageBox(const SimulatedMachine& mach
   static const FailureReason kReasons[] = {
       FailureReason::NotHexTypeId, FailureReason::OpenFailed,   FailureReason::ReadFailed,
       FailureReason::TableChanged, FailureReason::WriteFailed,  FailureReason::LabelRefused,
-      FailureReason::NotFat32,     FailureReason::NoDriveLetter};
+      FailureReason::NotFat32,     FailureReason::NoDriveLetter, FailureReason::GptEntry,
+      FailureReason::ProtectiveType};
   bool ambiguous = false;
   std::size_t start = text.find("\r\n");
   if (start == std::string::npos) problems.push_back("a failure box that lists no failure");

@@ -88,9 +88,13 @@ CommitPlan planCommit(const PartitionList& list, const DiskSnapshots& before) {
     const std::string& shown = cells[kTypeIdColumn];
     if (shown != list.ScannedTypeId[row]) {
       plan.pending.insert({row, ChangeKind::TypeId});
-      if (!isTypeIdText(shown)) {
+      const bool protective =
+          parseHexPrefix(shown) == 0xEE || parseHexPrefix(list.ScannedTypeId[row]) == 0xEE;
+      const bool same = parseHexPrefix(shown) == parseHexPrefix(list.ScannedTypeId[row]);
+      // Nothing writes a GPT entry, nor writes or replaces type EE.
+      if (list.gptRecordOf(row) || !isTypeIdText(shown) || (protective && !same)) {
         plan.mustReport.push_back({row, ChangeKind::TypeId});
-      } else if (parseHexPrefix(shown) != parseHexPrefix(list.ScannedTypeId[row]) && disk >= 0) {
+      } else if (!same && disk >= 0) {
         PlannedWrite write;
         write.row = row;
         write.kind = ChangeKind::TypeId;
@@ -109,6 +113,10 @@ CommitPlan planCommit(const PartitionList& list, const DiskSnapshots& before) {
     const bool clear = kind == kKindPrimary && record.flag == 1;
     if (!set && !clear) continue;
     plan.pending.insert({record.row, ChangeKind::ActiveFlag});
+    if (list.gptRecordOf(record.row)) {
+      plan.mustReport.push_back({record.row, ChangeKind::ActiveFlag});
+      continue;
+    }
     PlannedWrite write;
     write.row = record.row;
     write.kind = ChangeKind::ActiveFlag;
@@ -129,7 +137,9 @@ CommitPlan planCommit(const PartitionList& list, const DiskSnapshots& before) {
       continue;
     }
     plan.volumeLabels.push_back({row, cells[kDriveLetterColumn] + ":\\", label});
-    if (!isInGroup(TypeGroup::Fat32LabelTypes, cells[kTypeIdColumn])) continue;
+    if (!isInGroup(TypeGroup::Fat32LabelTypes, cells[kTypeIdColumn]) && !list.gptRecordOf(row)) {
+      continue;
+    }
     plan.pending.insert({row, ChangeKind::BootSectorLabel});
     const long disk = diskIndexOfRow(cells);
     const std::uint64_t offset = parseOffsetText(list.BootSectorOffsetText[row]).value_or(0);

@@ -208,6 +208,12 @@ class SimulatedDiskHandle : public DiskHandle {
     machine_.logDisk(DiskOp::Close, disk_, 0, access_, true, 0);
   }
 
+  std::optional<std::uint64_t> lengthBytes() override {
+    const SimulatedDisk& disk = machine_.disk(disk_);
+    if (!disk.lengthKnown()) return std::nullopt;
+    return disk.size();
+  }
+
  protected:
   long readAt(std::uint64_t offset, std::uint8_t* data, std::size_t size) override {
     SimulatedDisk& disk = machine_.disk(disk_);

@@ -84,6 +84,9 @@ class SimulatedDisk {
   // The write stores and reports only the first `bytes` bytes.
   void shortWrite(std::uint64_t offset, std::size_t bytes, unsigned nth = kEveryTime);
   void clearFaults() { faults_.clear(); }
+  // Whether IOCTL_DISK_GET_LENGTH_INFO answers (Windows: yes; Wine, for an image file: no).
+  void setLengthKnown(bool known) { lengthKnown_ = known; }
+  bool lengthKnown() const { return lengthKnown_; }
 
  private:
   friend class SimulatedMachine;
@@ -110,6 +113,7 @@ class SimulatedDisk {
   std::uint64_t size_;
   std::map<std::uint64_t, Sector> sectors_;
   std::vector<Fault> faults_;
+  bool lengthKnown_ = true;
 };
 
 // What a drive letter leads to.

@@ -79,6 +79,7 @@ class DropDownList : public Control {
   std::string itemText(std::size_t index) const;
   int selection() const { return static_cast<int>(send(CB_GETCURSEL)); }
   void select(std::size_t index) { send(CB_SETCURSEL, index); }
+  void clearSelection() { send(CB_SETCURSEL, static_cast<WPARAM>(-1)); }
 };
 
 struct ListColumn {

@@ -184,6 +184,12 @@ void MainWindow::setLabelEnabled(bool enabled) {
   labelCaption_.setEnabled(enabled);
 }
 
+void MainWindow::setTypeEnabled(bool enabled) {
+  typeIdEdit_.setEnabled(enabled);
+  typeIdCaption_.setEnabled(enabled);
+  typeChoiceList_.setEnabled(enabled);
+}
+
 LRESULT MainWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:

@@ -59,6 +59,8 @@ class MainWindow : public win32::Form, public MainWindowView {
   std::string labelText() const override { return labelEdit_.text(); }
   void setLabelText(const std::string& text) override { labelEdit_.setText(text); }
   void setLabelCaret(std::size_t position) override { labelEdit_.setCaret(position); }
+  void setTypeEnabled(bool enabled) override;
+  bool typeEnabled() const override { return typeIdEdit_.enabled(); }
   std::string typeIdText() const override { return typeIdEdit_.text(); }
   void setTypeIdText(const std::string& text) override { typeIdEdit_.setText(text); }
   std::size_t typeIdCaret() const override { return typeIdEdit_.caret(); }
@@ -68,6 +70,7 @@ class MainWindow : public win32::Form, public MainWindowView {
   std::string typeChoiceText(std::size_t index) const override { return typeChoiceList_.itemText(index); }
   int typeChoiceSelection() const override { return typeChoiceList_.selection(); }
   void selectTypeChoice(std::size_t index) override { typeChoiceList_.select(index); }
+  void clearTypeChoice() override { typeChoiceList_.clearSelection(); }
   bool bootLabelFirstChecked() const override { return bootLabelFirstCheck_.checked(); }
 
  protected:
