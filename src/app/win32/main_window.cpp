@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "app/startup.h"
-#include "app/win32/wide_text.h"
+#include "platform/win32/wide_text.h"
 
 namespace quenbolt {
 
