@@ -10,6 +10,7 @@ std::string whatText(ChangeKind kind) {
     case ChangeKind::ActiveFlag: return "活动标记";
     case ChangeKind::VolumeLabel: return "卷标";
     case ChangeKind::BootSectorLabel: return "引导区卷标";
+    case ChangeKind::BackupBootSectorLabel: return "备份引导区卷标";
   }
   return "修改";
 }
@@ -24,6 +25,7 @@ std::string whyText(FailureReason reason) {
     case FailureReason::LabelRefused: return "卷标被系统拒绝";
     case FailureReason::NotFat32: return "引导区不是 FAT32";
     case FailureReason::NoDriveLetter: return "分区没有盘符";
+    case FailureReason::SectorSizeNot512: return "引导区的扇区不是 512 字节";
   }
   return "未知原因";
 }
@@ -56,6 +58,10 @@ std::string describeFailure(const PartitionList& list, const ChangeFailure& fail
     line += " \"" + oneLine(list.rows[failure.row][kTypeIdColumn]) + "\"";
   }
   return line + " 未写入（" + whyText(failure.reason) + "）";
+}
+
+std::string describeTableNotReread(unsigned disk) {
+  return "磁盘 " + std::to_string(disk + 1) + "：分区表已写入，但系统未能重新读取，重新启动 Windows 后生效";
 }
 
 }  // namespace quenbolt
