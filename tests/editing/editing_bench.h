@@ -74,11 +74,11 @@ inline std::vector<std::string> readOnly(unsigned disk, std::uint64_t offset) {
 }
 
 // The root-directory label entry that Windows' FAT driver leaves on a volume whose boot sector
-// fat32BootSector made: the root directory (cluster 2) follows 32 reserved sectors and two FATs of
-// 1024 sectors; the entry is its first, the name blank-padded, attribute 0x08.
+// fat32BootSector made: the first entry of its empty root directory, the name blank-padded,
+// attribute 0x08.
 inline ByteChange labelEntry(unsigned disk, std::uint64_t bootSector, std::string label) {
   label.resize(11, ' ');
-  return {disk, bootSector + (32 + 2 * 1024) * kSector, label + "\x08"};
+  return {disk, bootSector + kFat32RootSector * kSector, label + "\x08"};
 }
 
 inline std::vector<std::string> concat(std::vector<std::vector<std::string>> parts) {
