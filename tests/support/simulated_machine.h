@@ -131,7 +131,7 @@ struct SimulatedVolume {
   std::optional<ClusterFreeSpace> clusters;
   unsigned driveType = kDriveFixed;
   bool extentQueryFails = false;      // queryVolumeExtent answers all zeros
-  bool informationFails = false;      // GetVolumeInformationA fails
+  bool informationFails = false;      // GetVolumeInformation fails
   bool freeSpaceFails = false;        // both free-space calls fail
   bool refusesLabel = false;          // SetVolumeLabel fails
   // Locked (or dismounted) by the writer: neither a disk nor a volume handle is held back from its
