@@ -140,7 +140,9 @@ void MainWindowPresenter::confirmChanges() {
   const ChangeReport report = applyChanges(platform_, state_.list);
   std::vector<std::string> lines;
   if (!report.succeeded()) lines.push_back(kFailureIntro);
-  for (const ChangeFailure& failure : report.failures) lines.push_back(describeFailure(state_.list, failure));
+  for (const ChangeFailure& failure : report.failures) {
+    lines.push_back(describeFailure(state_.list, failure));
+  }
   // A hidden partition that stays visible until a restart looks like a change not made.
   for (unsigned disk : report.tablesNotReread) lines.push_back(describeTableNotReread(disk));
   if (lines.empty()) return;

@@ -89,8 +89,10 @@ LRESULT CALLBACK Edit::filterProc(HWND window, UINT message, WPARAM wParam, LPAR
       }
       break;
     case WM_KEYDOWN:
-      // The edit control pastes on Shift+Insert by itself, without a WM_PASTE to filter.
-      if (edit->accept_ && wParam == VK_INSERT && GetKeyState(VK_SHIFT) < 0 && GetKeyState(VK_CONTROL) >= 0) {
+      // Shift+Insert is taken here, before the control pastes on it by itself, which need not go
+      // through a WM_PASTE.
+      if (edit->accept_ && wParam == VK_INSERT && GetKeyState(VK_SHIFT) < 0 &&
+          GetKeyState(VK_CONTROL) >= 0) {
         edit->pasteFiltered();
         return 0;
       }
