@@ -20,6 +20,7 @@ namespace {
 const char* const kStatusOffsetPrefix = "Offset: ";
 const char* const kFailureCaption = "写入失败";
 const char* const kFailureIntro = "以下更改未能写入磁盘:";
+const char* const kNoteCaption = "提示";
 
 }  // namespace
 
@@ -45,6 +46,9 @@ void MainWindowPresenter::fillEditor(std::size_t row) {
 
   view_.setDriveLetterText(cells[kDriveLetterColumn]);
   view_.setLabelText(cells[kLabelColumn]);
+  // Read back: what the field made of the label (cut to its length, through UTF-16 and back) is
+  // what it holds while the user leaves it alone.
+  labelAsFilled_ = view_.labelText();
   if (gpt) {
     view_.setTypeIdText(std::string());
     view_.clearTypeChoice();
@@ -98,7 +102,13 @@ void MainWindowPresenter::stageRowEdit() {
     cells[kFormatNameColumn] =
         state_.catalogue ? state_.catalogue->NameOf(cells[kTypeIdColumn]) : std::string();
   }
-  if (view_.labelEnabled()) cells[kLabelColumn] = view_.labelText();
+  // Only an edited label is staged: the field cannot hold every label byte for byte (more than
+  // 32 bytes, bytes that are no GBK text), and staging what it shows would rewrite the label of
+  // a row whose type alone was changed.
+  if (view_.labelEnabled() && view_.labelText() != labelAsFilled_) {
+    cells[kLabelColumn] = view_.labelText();
+    labelAsFilled_ = cells[kLabelColumn];
+  }
   if (view_.activeEnabled()) cells[kKindColumn] = view_.activeChecked() ? kKindPrimaryActive : kKindPrimary;
   view_.updateRow(state_.list, row);
 }
@@ -113,8 +123,9 @@ void MainWindowPresenter::syncTypeChoice() {
   std::string text = view_.typeIdText();
   if (text.size() > 2) {
     // Raises this handler again, and that inner run selects the item for the two characters
-    // left; looking again below changes nothing then.
-    view_.setTypeIdText(text.substr(0, 2));
+    // left; looking again below changes nothing then. Only hex digits pass the field's filter,
+    // but a cut must not leave half a character should anything else get in.
+    view_.setTypeIdText(cutGbk(text, 2));
     view_.setTypeIdCaret(caret);
     text = view_.typeIdText();
   }
@@ -142,13 +153,21 @@ void MainWindowPresenter::takeTypeChoice() {
 
 void MainWindowPresenter::confirmChanges() {
   const ChangeReport report = applyChanges(platform_, state_.list);
-  if (report.succeeded()) return;
-  std::string text = kFailureIntro;
+  std::vector<std::string> lines;
+  if (!report.succeeded()) lines.push_back(kFailureIntro);
   for (const ChangeFailure& failure : report.failures) {
-    text += "\r\n";
-    text += describeFailure(state_.list, failure);
+    lines.push_back(describeFailure(state_.list, failure));
   }
-  showMessageBox(text, kFailureCaption, kMbIconWarning);
+  // A hidden partition that stays visible until a restart looks like a change not made.
+  for (unsigned disk : report.tablesNotReread) lines.push_back(describeTableNotReread(disk));
+  if (lines.empty()) return;
+  std::string text = lines.front();
+  for (std::size_t i = 1; i < lines.size(); ++i) text += "\r\n" + lines[i];
+  if (report.succeeded()) {
+    showMessageBox(text, kNoteCaption, kMbIconInformation);
+  } else {
+    showMessageBox(text, kFailureCaption, kMbIconWarning);
+  }
 }
 
 void MainWindowPresenter::exitWithoutWriting() { platform_.ui.requestClose(); }

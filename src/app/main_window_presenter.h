@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/main_window_state.h"
 #include "app/main_window_view.h"
@@ -49,11 +50,13 @@ class MainWindowPresenter {
   long rowTextColour(long row, std::uint32_t& colour) const;
 
   // --- Editor row --------------------------------------------------------------------------
-  // "修改": puts the editor's values into the selected row.
+  // "修改": puts the editor's values into the selected row, the label only when the user changed
+  // the field's text.
   void stageRowEdit();
   // A character typed into TypeIdEdit; false drops it before the field sees it.
   bool filterTypeIdChar(unsigned character) const;
-  // TypeIdEdit changed: keeps it to two characters and selects the matching drop-down item.
+  // TypeIdEdit changed: keeps it to two bytes, never half a character, and selects the matching
+  // drop-down item.
   void syncTypeChoice();
   // LabelEdit changed: keeps it to 32 bytes and puts the caret at the end.
   void limitLabelText();
@@ -62,7 +65,9 @@ class MainWindowPresenter {
 
   // --- Buttons, check box and window menu -----------------------------------------------------
   // "确定": writes every staged edit. The window closes afterwards in every case; what could not
-  // be written is listed in one message box first, so that nobody believes it was.
+  // be written is listed in one message box first, so that nobody believes it was, and so is
+  // every disk whose new table the system could not be asked to read (alone: in a box of its own,
+  // "提示").
   void confirmChanges();
   // "退出" and Escape: closes without writing.
   void exitWithoutWriting();
@@ -86,6 +91,9 @@ class MainWindowPresenter {
   Platform& platform_;
   MainWindowView& view_;
   MainWindowState& state_;
+  // The label field's text right after fillEditor put the row's label there (or after "修改"
+  // staged it): only a text that differs from it is an edit.
+  std::string labelAsFilled_;
   int openMessageBoxes_ = 0;
   bool closeWaiting_ = false;
 };

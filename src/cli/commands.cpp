@@ -125,6 +125,10 @@ void commit(Platform& platform, PartitionList& list, CommandResult& result) {
   // A label staged on a partition without a drive letter is in the report too: the change
   // the command asked for did not happen.
   if (!result.report.succeeded()) result.exitStatus = kExitWriteFailed;
+  // A table the system did not read again is written all the same: said, but no failure.
+  for (unsigned disk : result.report.tablesNotReread) {
+    result.errorLines.push_back(describeTableNotReread(disk));
+  }
 }
 
 // "/F ID1 ID2": every partition of type ID1 becomes ID2, containers included.

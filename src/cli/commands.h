@@ -23,7 +23,9 @@ struct CommandResult {
   int exitStatus = kExitDone;
   bool ranApplyChanges = false;
   ChangeReport report;
-  std::vector<std::string> errorLines;  // one line per failure, for the standard error stream
+  // For the standard error stream: one line per failure, then one per disk whose new table the
+  // system could not be asked to read (which leaves the status as it is).
+  std::vector<std::string> errorLines;
 };
 
 // True for exactly one argument that upper-cased is "/?" or "/H". `args` includes argument 0.

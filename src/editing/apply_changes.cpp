@@ -43,6 +43,11 @@ ChangeReport applyChanges(Platform& platform, const PartitionList& list) {
   writeTypeIds(platform, list, report);
   writeActiveFlags(platform, list, report);
   writeLabels(platform, list, report);
+  // Last, once every write is made: a re-read may replace the volumes of a disk whose table
+  // changed, and a label pass after it could find its letters gone.
+  for (unsigned disk : report.tablesWritten) {
+    if (!platform.disks.updateDiskProperties(disk)) report.tablesNotReread.push_back(disk);
+  }
   platform.ui.requestClose();
   return report;
 }

@@ -9,6 +9,22 @@
 
 namespace quenbolt {
 
+namespace {
+
+// The sector a label may be written into: FAT32, counting 512-byte sectors.
+std::optional<FailureReason> checkFat32(const Sector& sector) {
+  if (!isFat32BootSector(sector)) return FailureReason::NotFat32;
+  if (bytesPerSector(sector) != kSectorSize) return FailureReason::SectorSizeNot512;
+  return std::nullopt;
+}
+
+// The letter of a drive-letter cell, or 0.
+char driveLetterOf(const std::string& cell) {
+  return cell.size() == 1 && cell[0] >= 'A' && cell[0] <= 'Z' ? cell[0] : 0;
+}
+
+}  // namespace
+
 void writeBootSectorLabel(Platform& platform, const PartitionList& list, std::size_t row,
                           const std::string& label, ChangeReport& report) {
   const long disk = row < list.rows.size() ? diskIndexOfRow(list.rows[row]) : -1;
@@ -21,18 +37,29 @@ void writeBootSectorLabel(Platform& platform, const PartitionList& list, std::si
     return;
   }
 
+  // Since Windows Vista a write through the disk into a mounted volume is refused; the volume's
+  // own handle may write its reserved area, where both boot sectors lie. A partition without a
+  // letter has no mounted volume in the way.
   SectorPatch patch;
   patch.disk = static_cast<unsigned>(disk);
-  patch.sectorOffset = *offset;
+  patch.volume = driveLetterOf(list.rows[row][kDriveLetterColumn]);
+  patch.sectorOffset = patch.volume ? 0 : *offset;
   patch.firstByte = kBootLabelOffset;
   patch.bytes = bootSectorLabelBytes(label);
-  patch.check = [](const Sector& sector) -> std::optional<FailureReason> {
-    if (!isFat32BootSector(sector)) return FailureReason::NotFat32;
+  std::optional<std::uint32_t> backup;
+  patch.check = [&backup](const Sector& sector) -> std::optional<FailureReason> {
+    if (std::optional<FailureReason> refusal = checkFat32(sector)) return refusal;
+    backup = backupBootSector(sector);
     return std::nullopt;
   };
   const std::optional<FailureReason> outcome = patchSector(platform.disks, patch);
   if (outcome == FailureReason::NotFat32) return;  // nothing of ours there to keep in step
-  recordOutcome(report, row, ChangeKind::BootSectorLabel, outcome);
+  if (!recordOutcome(report, row, ChangeKind::BootSectorLabel, outcome) || !backup) return;
+
+  // The backup copy must agree with the boot sector, or a file system check finds them different.
+  patch.sectorOffset += std::uint64_t{*backup} * kSectorSize;
+  patch.check = checkFat32;
+  recordOutcome(report, row, ChangeKind::BackupBootSectorLabel, patchSector(platform.disks, patch));
 }
 
 void refreshBootLabels(Platform& platform, PartitionList& list, bool checked) {

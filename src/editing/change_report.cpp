@@ -10,6 +10,7 @@ std::string whatText(ChangeKind kind) {
     case ChangeKind::ActiveFlag: return "活动标记";
     case ChangeKind::VolumeLabel: return "卷标";
     case ChangeKind::BootSectorLabel: return "引导区卷标";
+    case ChangeKind::BackupBootSectorLabel: return "备份引导区卷标";
   }
   return "修改";
 }
@@ -26,6 +27,7 @@ std::string whyText(FailureReason reason) {
     case FailureReason::NoDriveLetter: return "分区没有盘符";
     case FailureReason::GptEntry: return "GPT 分区表暂不能修改";
     case FailureReason::ProtectiveType: return "EE 是 GPT 保护分区的类型，不能写入或替换";
+    case FailureReason::SectorSizeNot512: return "引导区的扇区不是 512 字节";
   }
   return "未知原因";
 }
@@ -58,6 +60,10 @@ std::string describeFailure(const PartitionList& list, const ChangeFailure& fail
     line += " \"" + oneLine(list.rows[failure.row][kTypeIdColumn]) + "\"";
   }
   return line + " 未写入（" + whyText(failure.reason) + "）";
+}
+
+std::string describeTableNotReread(unsigned disk) {
+  return "磁盘 " + std::to_string(disk + 1) + "：分区表已写入，但系统未能重新读取，重新启动 Windows 后生效";
 }
 
 }  // namespace quenbolt

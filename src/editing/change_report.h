@@ -2,6 +2,7 @@
 // What a commit could not do. Every change that is not made is recorded here, never dropped.
 
 #include <cstddef>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -9,7 +10,7 @@
 
 namespace quenbolt {
 
-enum class ChangeKind { TypeId, ActiveFlag, VolumeLabel, BootSectorLabel };
+enum class ChangeKind { TypeId, ActiveFlag, VolumeLabel, BootSectorLabel, BackupBootSectorLabel };
 
 enum class FailureReason {
   NotHexTypeId,      // the type text is not one or two hexadecimal digits
@@ -22,6 +23,7 @@ enum class FailureReason {
   NoDriveLetter,     // the volume has no drive letter, through which alone its label is set
   GptEntry,          // the partition is an entry of a GUID partition table, which is never written
   ProtectiveType,    // type EE, which marks a GPT disk, would be written or replaced
+  SectorSizeNot512,  // the FAT32 boot sector counts sectors of another size than 512 bytes
 };
 
 struct ChangeFailure {
@@ -32,11 +34,20 @@ struct ChangeFailure {
 
 struct ChangeReport {
   std::vector<ChangeFailure> failures;
+  // Disks (0-based) whose MBR or an EBR was written: the system is asked to read them again.
+  std::set<unsigned> tablesWritten;
+  // Of those, the disks the system could not be asked to read again: it keeps showing their old
+  // partitions until it restarts. A note, not a failure: the tables on the disks are written.
+  std::vector<unsigned> tablesNotReread;
   bool succeeded() const { return failures.empty(); }
 };
 
 // One line in GBK naming the partition (disk and partition number, or the type for a container),
 // what was not written and why.
 std::string describeFailure(const PartitionList& list, const ChangeFailure& failure);
+
+// One line in GBK saying that the table of `disk` (0-based) is written but takes effect only once
+// Windows restarts.
+std::string describeTableNotReread(unsigned disk);
 
 }  // namespace quenbolt

@@ -9,7 +9,9 @@ std::optional<FailureReason> patchSector(RawDisks& disks, const SectorPatch& pat
   if (patch.firstByte > kSectorSize || patch.bytes.size() > kSectorSize - patch.firstByte) {
     return FailureReason::TableChanged;
   }
-  std::unique_ptr<DiskHandle> handle = disks.openDisk(patch.disk, DiskAccess::ReadWrite);
+  std::unique_ptr<DiskHandle> handle = patch.volume
+                                           ? disks.openVolume(patch.volume, DiskAccess::ReadWrite)
+                                           : disks.openDisk(patch.disk, DiskAccess::ReadWrite);
   if (!handle) return FailureReason::OpenFailed;
 
   Sector sector{};

@@ -21,18 +21,21 @@ using SectorCheck = std::function<std::optional<FailureReason>(const Sector&)>;
 
 struct SectorPatch {
   unsigned disk = 0;                // 0-based physical disk index
-  std::uint64_t sectorOffset = 0;   // byte offset of the sector on the disk
+  // A drive letter: the sector is on that letter's volume, opened as "\\.\X:", and sectorOffset
+  // counts from the volume's start. 0: the sector is on the physical disk `disk`.
+  char volume = 0;
+  std::uint64_t sectorOffset = 0;   // byte offset of the sector on the disk (or volume)
   std::size_t firstByte = 0;        // position in the sector of the first byte to change
   std::string bytes;                // the new bytes; they must fit inside the sector
   SectorCheck check;                // may be empty: any sector read in full is accepted
 };
 
-// Opens the disk for reading and writing, reads the sector in full, runs the check, replaces
-// exactly `bytes` at `firstByte` and writes the 512 bytes back at the same offset; the disk is
-// closed again in every case. Returns nothing when the sector was written, otherwise why not:
-// OpenFailed, ReadFailed (also for a short read; nothing is written then), the check's reason
-// (nothing written), WriteFailed. A patch that does not fit in a sector is never attempted and
-// counts as TableChanged.
+// Opens the disk (or volume) for reading and writing, reads the sector in full, runs the check,
+// replaces exactly `bytes` at `firstByte` and writes the 512 bytes back at the same offset; the
+// device is closed again in every case. Returns nothing when the sector was written, otherwise
+// why not: OpenFailed, ReadFailed (also for a short read; nothing is written then), the check's
+// reason (nothing written), WriteFailed. A patch that does not fit in a sector is never attempted
+// and counts as TableChanged.
 std::optional<FailureReason> patchSector(RawDisks& disks, const SectorPatch& patch);
 
 // Appends a failure for `row` to `report` when `outcome` holds a reason. Returns true when the

@@ -1,6 +1,7 @@
 #include "editing/table_writers.h"
 
 #include <optional>
+#include <set>
 #include <string>
 
 #include "editing/sector_patch.h"
@@ -36,6 +37,13 @@ std::optional<EntryLocation> entryLocationOf(const PartitionList& list, std::siz
   return EntryLocation{static_cast<unsigned>(disk), list.TableSectorOffset[row], typeByte};
 }
 
+std::optional<FailureReason> patchAndNote(Platform& platform, const SectorPatch& patch,
+                                          std::set<unsigned>& written) {
+  const std::optional<FailureReason> outcome = patchSector(platform.disks, patch);
+  if (!outcome) written.insert(patch.disk);
+  return outcome;
+}
+
 // Wait cursor for the duration of a writer.
 class WaitCursor {
  public:
@@ -48,8 +56,9 @@ class WaitCursor {
   UiServices& ui_;
 };
 
+// Each writer adds the disk to `written` once its sector is written.
 std::optional<FailureReason> writeTypeId(Platform& platform, const PartitionList& list,
-                                         std::size_t row) {
+                                         std::size_t row, std::set<unsigned>& written) {
   // The window and the commands refuse these first; this is the last line before the disk.
   if (list.gptRecordOf(row)) return FailureReason::GptEntry;
   const std::string& shown = list.rows[row][kTypeIdColumn];
@@ -86,11 +95,12 @@ std::optional<FailureReason> writeTypeId(Platform& platform, const PartitionList
     }
     return std::nullopt;
   };
-  return patchSector(platform.disks, patch);
+  return patchAndNote(platform, patch, written);
 }
 
 std::optional<FailureReason> writeActiveFlag(Platform& platform, const PartitionList& list,
-                                             const PrimaryRecord& record, bool makeActive) {
+                                             const PrimaryRecord& record, bool makeActive,
+                                             std::set<unsigned>& written) {
   if (list.gptRecordOf(record.row)) return FailureReason::GptEntry;
   const std::optional<EntryLocation> location = entryLocationOf(list, record.row);
   if (!location) return FailureReason::TableChanged;
@@ -110,7 +120,7 @@ std::optional<FailureReason> writeActiveFlag(Platform& platform, const Partition
     }
     return std::nullopt;
   };
-  return patchSector(platform.disks, patch);
+  return patchAndNote(platform, patch, written);
 }
 
 }  // namespace
@@ -120,7 +130,7 @@ void writeTypeIds(Platform& platform, const PartitionList& list, ChangeReport& r
   for (std::size_t row = 0; row < list.rows.size(); ++row) {
     const std::string& shown = list.rows[row][kTypeIdColumn];
     if (row < list.ScannedTypeId.size() && shown == list.ScannedTypeId[row]) continue;
-    recordOutcome(report, row, ChangeKind::TypeId, writeTypeId(platform, list, row));
+    recordOutcome(report, row, ChangeKind::TypeId, writeTypeId(platform, list, row, report.tablesWritten));
   }
 }
 
@@ -138,7 +148,7 @@ void writeActiveFlags(Platform& platform, const PartitionList& list, ChangeRepor
       continue;
     }
     recordOutcome(report, record.row, ChangeKind::ActiveFlag,
-                  writeActiveFlag(platform, list, record, makeActive));
+                  writeActiveFlag(platform, list, record, makeActive, report.tablesWritten));
   }
 }
 

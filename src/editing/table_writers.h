@@ -12,15 +12,16 @@ namespace quenbolt {
 // a type text that is not one or two hexadecimal digits (NotHexTypeId), a GPT row (GptEntry), type
 // EE over another type or another type over EE (ProtectiveType). The sector is written only when
 // it is still a valid table sector whose type byte holds the scanned type (TableChanged
-// otherwise). Every change not made is appended to `report`. Shows the wait cursor meanwhile.
+// otherwise). Every change not made is appended to `report`, the disk of every one made to its
+// tablesWritten. Shows the wait cursor meanwhile.
 void writeTypeIds(Platform& platform, const PartitionList& list, ChangeReport& report);
 
 // For every PrimaryRecord, in list order, whose kind column ("主" / "主，活动") differs from its
 // scan-time flag: one read-modify-write of the MBR changing only that entry's boot indicator to
 // 0x80 or 0x00; a GPT row is refused (GptEntry). No other entry is touched. The sector is written
 // only when it is still a valid table sector whose boot indicator is as the scan found it
-// (TableChanged otherwise). Every change not made is appended to `report`. Shows the wait cursor
-// meanwhile.
+// (TableChanged otherwise). Every change not made is appended to `report`, the disk of every one
+// made to its tablesWritten. Shows the wait cursor meanwhile.
 void writeActiveFlags(Platform& platform, const PartitionList& list, ChangeReport& report);
 
 }  // namespace quenbolt

@@ -1,5 +1,6 @@
 #pragma once
-// Raw physical disks ("\\.\PHYSICALDRIVEn"), sector by sector at 64-bit byte offsets.
+// Raw physical disks ("\\.\PHYSICALDRIVEn") and volumes ("\\.\X:"), sector by sector at 64-bit
+// byte offsets.
 
 #include <cstdint>
 #include <memory>
@@ -20,7 +21,7 @@ enum : std::uint32_t {
   kErrorNoMediaInDrive = 1112,
 };
 
-// An open disk. Destroying it closes the device. Not copyable.
+// An open disk or volume. Destroying it closes the device. Not copyable.
 class DiskHandle {
  public:
   DiskHandle() = default;
@@ -64,6 +65,17 @@ class RawDisks {
   // Opens physical disk `index` (0-based) with shared read and write access.
   // Returns nullptr when the device cannot be opened; lastOpenError() then tells why.
   virtual std::unique_ptr<DiskHandle> openDisk(unsigned index, DiskAccess access) = 0;
+
+  // Opens the volume of drive `letter` ("\\.\X:") with shared read and write access; offsets
+  // count from the volume's first byte. Since Windows Vista a write through a disk handle into a
+  // mounted volume is refused (access denied), while the volume's own handle may still write the
+  // volume's reserved area, its boot sectors. Returns nullptr when the volume cannot be opened.
+  virtual std::unique_ptr<DiskHandle> openVolume(char letter, DiskAccess access) = 0;
+
+  // Asks the system to read the partition table of disk `index` again
+  // (IOCTL_DISK_UPDATE_PROPERTIES), so that it sees a table written behind its back without a
+  // restart. False when the disk cannot be opened or the system does not do it.
+  virtual bool updateDiskProperties(unsigned index) = 0;
 
   // The system's error code of the last openDisk that returned nullptr.
   std::uint32_t lastOpenError() const { return lastOpenError_; }

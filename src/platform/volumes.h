@@ -1,5 +1,6 @@
 #pragma once
-// Mounted volumes and drive letters.
+// Mounted volumes and drive letters. Texts are GBK whatever the system's ANSI code page: labels
+// are read and set through the wide functions, converted with code page 936.
 
 #include <cstdint>
 #include <optional>
@@ -45,7 +46,7 @@ class Volumes {
   // Opens "\\.\<letter>:" and asks for its disk extents; all zero when that fails or the volume
   // has no extent (or more than fit in a 260-byte answer).
   virtual VolumeExtent queryVolumeExtent(char letter) = 0;
-  // GetVolumeInformationA of `rootPath` (for example "D:\"); nullopt when the call fails.
+  // GetVolumeInformationW of `rootPath` (for example "D:\"); nullopt when the call fails.
   virtual std::optional<VolumeInformation> volumeInformation(const std::string& rootPath) = 0;
   // Whether kernel32 exports GetDiskFreeSpaceExA.
   virtual bool hasDiskFreeSpaceEx() = 0;
@@ -53,7 +54,8 @@ class Volumes {
   virtual std::optional<std::uint64_t> diskFreeSpaceEx(const std::string& path) = 0;
   // GetDiskFreeSpaceA; nullopt when the call fails.
   virtual std::optional<ClusterFreeSpace> diskFreeSpace(const std::string& path) = 0;
-  // SetVolumeLabelA; false when the system refuses.
+  // SetVolumeLabelW of `rootPath` (for example "D:\"); false when the system refuses, or when
+  // `label` is no GBK text (a lone lead byte, say), which could not be given to it unchanged.
   virtual bool setVolumeLabel(const std::string& rootPath, const std::string& label) = 0;
   // GetLogicalDrives: bit 0 is A, bit 25 is Z.
   virtual std::uint32_t logicalDrives() = 0;

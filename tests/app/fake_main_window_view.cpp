@@ -4,6 +4,26 @@
 
 namespace quenbolt {
 
+namespace {
+
+// What a control gives back of GBK bytes it was given: it holds UTF-16, converted with code page
+// 936 both ways, and a byte sequence that is no GBK character comes back as '?'.
+std::string throughUtf16(const std::string& gbk) {
+  std::string out;
+  for (std::size_t i = 0; i < gbk.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(gbk[i]);
+    const unsigned char next = i + 1 < gbk.size() ? static_cast<unsigned char>(gbk[i + 1]) : 0;
+    if (isGbkLeadByte(c) && next >= 0x40 && next != 0x7F && next != 0xFF) {
+      out += gbk.substr(i++, 2);
+    } else {
+      out += c == 0xFF || isGbkLeadByte(c) ? '?' : static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
 void FakeMainWindowView::typeIntoTypeId(const std::string& characters) {
   for (char c : characters) {
     if (!presenter_->filterTypeIdChar(static_cast<unsigned char>(c))) continue;
@@ -49,13 +69,13 @@ void FakeMainWindowView::changeSelection(int row) {
 }
 
 void FakeMainWindowView::setLabelText(const std::string& text) {
-  label_ = text;
+  label_ = throughUtf16(text);
   labelCaret = 0;
   presenter_->limitLabelText();
 }
 
 void FakeMainWindowView::setTypeIdText(const std::string& text) {
-  typeId_ = upperCased(text);
+  typeId_ = upperCased(throughUtf16(text));
   typeIdCaret_ = 0;
   presenter_->syncTypeChoice();
 }

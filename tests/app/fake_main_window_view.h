@@ -1,7 +1,8 @@
 #pragma once
 // A main window made of plain fields. It raises the same events as the real controls (a changed
-// field runs its handler, a selection change runs fillEditor for each row it touches), and it
-// plays the user: typing, clicking and choosing go through the presenter like real input.
+// field runs its handler, a selection change runs fillEditor for each row it touches), holds text
+// as they do (in UTF-16: bytes that are no GBK text come back as '?'), and it plays the user:
+// typing, clicking and choosing go through the presenter like real input.
 
 #include <algorithm>
 #include <cstddef>

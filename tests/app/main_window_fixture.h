@@ -64,16 +64,17 @@ class MainWindowTest : public testing::Test {
     disk.setSector(kEbr, TableSector().entry(0, 0x00, 0x07, 63, 20000).signature());
     disk.setSector(kStartC, fat32BootSector("SYSTEM"));
     disk.setSector(kStartHidden, fat32BootSector("HIDDEN"));
-    machine.mountVolume('C', volume(kStartC, "SYSTEM", "FAT32"));
-    machine.mountVolume('D', volume(kEbr + 63 * 512, kLongLabel, "NTFS"));
-    machine.addPartitionDevice(0, 2, volume(kStartHidden, "HIDDEN", "FAT32"));
+    machine.mountVolume('C', volume(kStartC, 20480, "SYSTEM", "FAT32"));
+    machine.mountVolume('D', volume(kEbr + 63 * 512, 20000, kLongLabel, "NTFS"));
+    machine.addPartitionDevice(0, 2, volume(kStartHidden, 20480, "HIDDEN", "FAT32"));
     view.attach(presenter);
   }
 
-  static SimulatedVolume volume(std::uint64_t start, const std::string& label,
+  static SimulatedVolume volume(std::uint64_t start, std::uint64_t sectors, const std::string& label,
                                 const std::string& fileSystem) {
     SimulatedVolume v;
     v.startOffset = start;
+    v.length = sectors * 512;
     v.label = label;
     v.fileSystem = fileSystem;
     return v;

@@ -79,6 +79,8 @@ TEST_F(EditorTest, AThirdCharacterIsCutAwayAndTheCaretStays) {
   EXPECT_EQ(view.typeIdText(), "0C");
   EXPECT_EQ(view.typeIdCaret(), 2u);
   EXPECT_EQ(view.typeChoiceSelection(), choiceOf("0C"));
+  view.setTypeIdText("0中");  // what a paste past the filter could leave
+  EXPECT_EQ(view.typeIdText(), "0") << "the cut keeps no half of a character";
 }
 
 TEST_F(EditorTest, AnIdOutsideTheCatalogueKeepsTheSelectionAndStagesNoName) {
@@ -99,8 +101,6 @@ TEST_F(EditorTest, TheLabelFieldKeeps32BytesAndNeverHalfACharacter) {
   view.clickRow(kRowD);
   EXPECT_EQ(view.labelText(), kLongLabel.substr(0, 32)) << "a longer label is shown cut";
   EXPECT_EQ(row(kRowD)[kLabelColumn], kLongLabel) << "showing it does not change the row";
-  view.clickModify();
-  EXPECT_EQ(row(kRowD)[kLabelColumn], kLongLabel.substr(0, 32));
 
   view.clickRow(kRowC);
   EXPECT_EQ(view.labelCaret, 6u) << "filled from the row, caret at the end";
@@ -122,6 +122,29 @@ TEST_F(EditorTest, TheLabelFieldKeeps32BytesAndNeverHalfACharacter) {
   view.setLabelText(chinese);
   view.typeIntoLabel("a");
   EXPECT_EQ(view.labelText(), chinese) << "sixteen two-byte characters fill the field exactly";
+}
+
+// The field cannot hold every label: more than 32 bytes, or bytes that are no GBK text (a
+// boot-sector label cut after a lead byte comes back as "DATA?"). What it shows is staged only
+// when the user changed it, so a row whose type alone changes keeps its label bytes.
+TEST_F(EditorTest, ALabelFieldLeftAloneStagesNoLabel) {
+  state.list.rows[kRowHidden][kLabelColumn] = state.list.ScannedLabel[kRowHidden] = "DATA\xB5";
+  stageTypeId(kRowHidden, "0C");
+  EXPECT_EQ(view.labelText(), "DATA?");
+  stageTypeId(kRowD, "0C");
+  EXPECT_EQ(row(kRowHidden)[kLabelColumn], "DATA\xB5");
+  EXPECT_EQ(row(kRowD)[kLabelColumn], kLongLabel);
+  presenter.confirmChanges();
+  EXPECT_TRUE(machine.calls(CallKind::SetLabel).empty());
+
+  // Typed, even back to what the field first showed, a label is staged.
+  view.clickRow(kRowHidden);
+  view.setLabelText("NEW");
+  view.clickModify();
+  EXPECT_EQ(row(kRowHidden)[kLabelColumn], "NEW");
+  view.setLabelText("DATA?");
+  view.clickModify();
+  EXPECT_EQ(row(kRowHidden)[kLabelColumn], "DATA?");
 }
 
 TEST_F(EditorTest, AClickBelowTheLastRowSelectsTheLastRow) {
@@ -235,6 +258,37 @@ TEST_F(EditorTest, ConfirmShowsOneBoxListingWhatCouldNotBeWritten) {
     EXPECT_NE(box.text.find(describeFailure(state.list, failure)), std::string::npos) << box.text;
   }
   EXPECT_EQ(machine.closeRequests(), 1u) << "the window still closes";
+}
+
+// C is a mounted FAT32 volume: Windows keeps its label in the root directory, the boot sector and
+// the backup boot sector hold copies, and a file system check wants all three alike.
+TEST_F(EditorTest, ConfirmingAFat32LabelLeavesItsThreeCopiesAlike) {
+  Sector boot = fat32BootSector("SYSTEM");
+  boot[0x32] = 6;  // BPB_BkBootSec: sector 6 of the 32 reserved ones
+  machine.disk(0).setSector(kStartC, boot);
+  machine.disk(0).setSector(kStartC + 6 * 512, boot);
+  view.clickRow(kRowC);
+  view.setLabelText("");
+  view.typeIntoLabel("数据");
+  view.clickModify();
+  presenter.confirmChanges();
+  EXPECT_TRUE(machine.messageBoxes().empty());
+  const std::string stored = "数据       ";
+  for (std::uint64_t at : {kStartC + 0x47, kStartC + 6 * 512 + 0x47, kStartC + kFat32RootSector * 512}) {
+    EXPECT_EQ(machine.disk(0).bytes(at, 11), std::vector<std::uint8_t>(stored.begin(), stored.end())) << at;
+  }
+}
+
+TEST_F(EditorTest, ATableTheSystemDidNotReadAgainIsToldInABoxOfItsOwn) {
+  machine.setUpdateRequestsFail(true);
+  stageTypeId(kRowD, "17");
+  presenter.confirmChanges();
+  ASSERT_EQ(machine.messageBoxes().size(), 1u);
+  const MessageBoxRecord& box = machine.messageBoxes()[0];
+  EXPECT_EQ(box.caption, "提示");
+  EXPECT_EQ(box.style, 0x40u);
+  EXPECT_EQ(box.text, "磁盘 1：分区表已写入，但系统未能重新读取，重新启动 Windows 后生效");
+  EXPECT_EQ(machine.disk(0).byte(kEbr + 0x1C2), 0x17);
 }
 
 TEST_F(EditorTest, ACloseArrivingWhileTheFailureBoxIsOpenWaitsForTheBox) {

@@ -52,6 +52,12 @@ ByteChange bootLabelAt(std::uint64_t bootSector, std::string label) {
   label.resize(11, ' ');
   return {0, bootSector + 0x47, label};
 }
+// The label entry the system's label call leaves in the root directory of that volume (the first
+// entry of an empty one: the name, attribute 0x08).
+ByteChange labelEntryAt(std::uint64_t bootSector, std::string label) {
+  label.resize(11, ' ');
+  return {0, bootSector + kFat32RootSector * kSector, label + "\x08"};
+}
 
 class BatchRun : public ::testing::Test {
  protected:
@@ -134,7 +140,8 @@ class Command : public BatchRun, public ::testing::WithParamInterface<Case> {
     EXPECT_EQ(result.ranApplyChanges, carriedOut);
     EXPECT_TRUE(carriedOut || machine.diskLog().empty()) << "refused before any disk access";
     if (c.status == kExitDone) {
-      EXPECT_EQ(machine.diskLog(DiskOp::Write).size(), c.changes.size()) << "one write per sector";
+      EXPECT_EQ(machine.diskLog(DiskOp::Write).size() + machine.fileSystemWrites().size(), c.changes.size())
+          << "one write per sector (the system's label entries aside)";
     }
     expectDisks(c.changes);
     EXPECT_EQ(labelCalls(), c.labels);
@@ -183,8 +190,8 @@ INSTANTIATE_TEST_SUITE_P(F, Command, ::testing::Values(
 // too, upper-cased. NTFS labels are the system's alone.
 INSTANTIATE_TEST_SUITE_P(L, Command, ::testing::Values(
     Case{"/L 1 1 \"my new label\"", kExitDone, {}, {"C:\\ my new labe"}},
-    Case{"/L 1 3 \"my new label\"", kExitDone, {bootLabelAt(kBootE, "MY NEW LABE")},
-         {"E:\\ my new labe"}},
+    Case{"/L 1 3 \"my new label\"", kExitDone,
+         {bootLabelAt(kBootE, "MY NEW LABE"), labelEntryAt(kBootE, "MY NEW LABE")}, {"E:\\ my new labe"}},
     Case{"/L 1 1 ABCDEFGHIJ卷", kExitDone, {}, {"C:\\ ABCDEFGHIJ"}},
     Case{"/L 1 2 work2", kExitDone, {}, {"H:\\ work2"}},  // through its temporary letter
     Case{"/L 2 2 NAME", kExitWriteFailed},                 // no letter: a failure, not success
@@ -193,11 +200,11 @@ INSTANTIATE_TEST_SUITE_P(L, Command, ::testing::Values(
     Case{"/L 1 1 BOOT", kExitWriteFailed, {}, {"C:\\ BOOT"}, {},
          [](SimulatedMachine& m) { m.volume('C')->refusesLabel = true; }}));
 
+const std::vector<ByteChange> kDataOnBothFat32 = {bootLabelAt(kBootE, "DATA"), labelEntryAt(kBootE, "DATA"),
+                                                   bootLabelAt(kBootD, "DATA"), labelEntryAt(kBootD, "DATA")};
 INSTANTIATE_TEST_SUITE_P(S, Command, ::testing::Values(
-    Case{"/S 0B data", kExitDone, {bootLabelAt(kBootE, "DATA"), bootLabelAt(kBootD, "DATA")},
-         {"E:\\ DATA", "D:\\ DATA"}},
-    Case{"/S 0b data", kExitDone, {bootLabelAt(kBootE, "DATA"), bootLabelAt(kBootD, "DATA")},
-         {"E:\\ DATA", "D:\\ DATA"}},
+    Case{"/S 0B data", kExitDone, kDataOnBothFat32, {"E:\\ DATA", "D:\\ DATA"}},
+    Case{"/S 0b data", kExitDone, kDataOnBothFat32, {"E:\\ DATA", "D:\\ DATA"}},
     // Disk 2's unlettered primary cannot be labelled: one line, status 1.
     Case{"/S 07 Work2", kExitWriteFailed, {}, {"C:\\ WORK2", "H:\\ WORK2"}},
     Case{"/S 1C DATA", kExitDone},
@@ -324,6 +331,25 @@ INSTANTIATE_TEST_SUITE_P(Gpt, GptCommand, ::testing::Values(
                                  byteAt(1, typeByte(kMbr, 1), 0x0C),
                                  byteAt(3, typeByte(kMbr, 1), 0x0C)}},
     Case{"/L 3 3 data", kExitDone, {{2, kGptData + 0x47, "DATA       "}}, {"G:\\ data"}}));
+
+// A Western Windows reads and sets labels in code page 1252 through the ANSI calls; the program
+// does not use them, so a Chinese label arrives whole (and on FAT32 all its copies agree).
+TEST_F(BatchRun, AChineseLabelIsSetWholeUnderAWesternAnsiCodePage) {
+  machine.setAnsiCodePage(1252);
+  EXPECT_EQ(run("/L 1 3 数据").exitStatus, kExitDone);
+  EXPECT_EQ(machine.volume('E')->label, "数据");
+  expectDisks({bootLabelAt(kBootE, "数据"), labelEntryAt(kBootE, "数据")});
+}
+
+// The tables are written; only the system's view of them waits for a restart.
+TEST_F(BatchRun, ATableTheSystemDoesNotReadAgainIsSaidOnceADiskWithoutFailing) {
+  machine.setUpdateRequestsFail(true);
+  const CommandResult result = run("/F 07 0C");
+  EXPECT_EQ(result.exitStatus, kExitDone);
+  EXPECT_EQ(result.errorLines,
+            (std::vector<std::string>{"磁盘 1：分区表已写入，但系统未能重新读取，重新启动 Windows 后生效",
+                                      "磁盘 2：分区表已写入，但系统未能重新读取，重新启动 Windows 后生效"}));
+}
 
 // ---- The listing for scripts ----------------------------------------------------------------
 

@@ -90,7 +90,7 @@ e2e_case list_lower_case case_list_lower
 case_m_primary() {
   on_standard 0 "$(type_byte 0 0) 07 0c" /M 1 1 0C
   expect_stdout_empty
-  expect_stderr_empty
+  expect_stderr_lines "$(not_reread 1)"
 }
 e2e_case m_primary_type case_m_primary
 
@@ -166,6 +166,7 @@ case_f_everywhere() {
   expect_status 0
   expect_changes "$d0" "$(type_byte 0 0) 07 0c" "$(type_byte $EBR1) 07 0c"
   expect_changes "$d1" "$(type_byte 0 0) 07 0c"
+  expect_stderr_lines "$(not_reread 1)" "$(not_reread 2)"   # one request a disk, two tables or one
 }
 e2e_case f_every_disk_and_logical case_f_everywhere
 
@@ -182,7 +183,9 @@ case_f_partial() {
   expect_status 1
   expect_changes "$d0"
   expect_changes "$d1" "$(type_byte 0 0) 07 0c"
-  [ "$(grep -c . "$CASE_DIR/stderr.txt")" = 2 ] || { fail "expected two lines on standard error"; show_output; }
+  # Two failures on disk 1, then the note for the one table written, on disk 2.
+  [ "$(grep -c . "$CASE_DIR/stderr.txt")" = 3 ] || { fail "expected three lines on standard error"; show_output; }
+  [ "$(tail -n 1 "$CASE_DIR/stderr.txt" | tr -d '\r')" = "$(not_reread 2)" ] || { fail "no note for disk 2 last"; show_output; }
 }
 e2e_case f_one_disk_not_writable case_f_partial
 

@@ -5,7 +5,11 @@
 #   - a type picked in the drop-down list with the keyboard, then "确定": that type byte only;
 #   - the active flag staged for a second primary, then "确定": its boot indicator only (the
 #     primary that was active keeps its flag);
+#   - a type pasted into the type field with Shift+Insert and with the field's context menu: only
+#     the pasted hexadecimal digits arrive, and "确定" writes them;
 #   - a change staged, then "退出" or Escape: nothing written.
+# Wine cannot be asked to read an image file's table again, so after "确定" has written a table
+# the window says so in a box of its own ("提示") before it closes; the cases answer it.
 # Each case keeps a screenshot of the window with the change staged in the artifact folder.
 #
 # Usage: window_flows.sh <Quenbolt.exe>     Exit 0 pass, 77 skip, anything else fail.
@@ -150,6 +154,44 @@ wait_exit() {
   wait "$QB_PID" || QB_STATUS=$?
 }
 
+# After "确定": the note that the table takes effect once Windows restarts, answered with Enter.
+answer_note_box() {
+  local i box=""
+  for i in $(seq 100); do
+    box=$(xdotool search --onlyvisible --name '^提示$' 2>/dev/null | head -n 1) || true
+    [ -n "$box" ] && break
+    sleep 0.1
+  done
+  if [ -z "$box" ]; then
+    fail "no note that the new table takes effect after a restart"
+    return
+  fi
+  screenshot "$(basename "$CASE_DIR")-note"
+  keys Return
+}
+
+# Puts a text on the clipboard, from a Windows program of the same prefix.
+cat >"$e2e_work/setclip.c" <<'EOF'
+#include <windows.h>
+#include <string.h>
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 2) return 2;
+  const size_t size = (wcslen(argv[1]) + 1) * sizeof(wchar_t);
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
+  if (!memory) return 1;
+  memcpy(GlobalLock(memory), argv[1], size);
+  GlobalUnlock(memory);
+  if (!OpenClipboard(NULL)) return 1;
+  EmptyClipboard();
+  const int ok = SetClipboardData(CF_UNICODETEXT, memory) != NULL;
+  CloseClipboard();
+  return ok ? 0 : 1;
+}
+EOF
+x86_64-w64-mingw32-gcc -O2 -static -municode -o "$e2e_work/setclip.exe" "$e2e_work/setclip.c" ||
+  { echo "FAIL all: building the clipboard helper"; exit 1; }
+set_clipboard() { "$QB_WINE" "$e2e_work/setclip.exe" "$1" </dev/null >/dev/null 2>&1 || fail "clipboard: '$1'"; }
+
 # Row 2 is the first logical partition: stage 0C through the type field.
 stage_type_field() {
   click_row 2
@@ -169,6 +211,7 @@ case_type_field_then_ok() {
   stage_type_field
   screenshot type_field
   click_ok
+  answer_note_box
   wait_exit
   expect_status 0
   expect_changes "$DISK" "$EBR1_TYPE 07 0c"
@@ -187,6 +230,7 @@ case_type_list_then_ok() {
   click_modify
   screenshot type_list
   click_ok
+  answer_note_box
   wait_exit
   expect_status 0
   expect_changes "$DISK" "$EBR2_TYPE 06 0b"
@@ -201,9 +245,32 @@ case_active_flag_then_ok() {
   click_modify
   screenshot active_flag
   click_ok
+  answer_note_box
   wait_exit
   expect_status 0
   expect_changes "$DISK" "$MBR_BOOT2 00 80"
+}
+
+# Row 2 again: "g1" pasted over the field's text with Shift+Insert leaves "1", and "中c" pasted
+# after it through the field's context menu (Shift+F10, then P) leaves "1C". Either paste let
+# through whole would leave no type ID that can be written.
+case_paste_into_type_field() {
+  make_disk
+  open_window
+  click_row 2
+  click_type_field
+  set_clipboard g1
+  keys Home shift+End shift+Insert
+  set_clipboard 中c
+  keys End shift+F10
+  keys p
+  click_modify
+  screenshot paste
+  click_ok
+  answer_note_box
+  wait_exit
+  expect_status 0
+  expect_changes "$DISK" "$EBR1_TYPE 07 1c"
 }
 
 case_staged_then_exit_button() {
@@ -231,6 +298,7 @@ case_staged_then_escape() {
 e2e_case window_type_field_ok case_type_field_then_ok
 e2e_case window_type_list_ok case_type_list_then_ok
 e2e_case window_active_flag_ok case_active_flag_then_ok
+e2e_case window_paste_into_type_field case_paste_into_type_field
 e2e_case window_staged_exit_button case_staged_then_exit_button
 e2e_case window_staged_escape case_staged_then_escape
 e2e_finish

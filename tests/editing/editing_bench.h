@@ -45,22 +45,40 @@ struct ByteChange { unsigned disk; std::uint64_t offset; std::string bytes; };
 
 inline std::string byteText(std::uint8_t value) { return std::string(1, static_cast<char>(value)); }
 
-// The journal of one open-read-(write)-close of the sector at `offset`; `read` and `write` are
-// what the journal says of them ("512", "failed", a short count), an empty `write` none at all.
+// The journal of one open-read-(write)-close of the sector at `offset` of `device` (a disk
+// number, or a drive letter and ":" for a volume handle); `read` and `write` are what the journal
+// says of them ("512", "failed", a short count), an empty `write` none at all.
+inline std::vector<std::string> deviceCycle(const std::string& device, std::uint64_t offset,
+                                            const std::string& read = "512",
+                                            const std::string& write = "512") {
+  char hex[24];
+  std::snprintf(hex, sizeof hex, "0x%llX", static_cast<unsigned long long>(offset));
+  const std::string at = " " + device + " " + hex + " ";
+  std::vector<std::string> lines{"open " + device + " readwrite ok", "read" + at + read};
+  if (!write.empty()) lines.push_back("write" + at + write);
+  lines.push_back("close " + device);
+  return lines;
+}
 inline std::vector<std::string> cycle(unsigned disk, std::uint64_t offset,
                                       const std::string& read = "512",
                                       const std::string& write = "512") {
-  char hex[24];
-  std::snprintf(hex, sizeof hex, "0x%llX", static_cast<unsigned long long>(offset));
-  const std::string d = std::to_string(disk), at = " " + d + " " + hex + " ";
-  std::vector<std::string> lines{"open " + d + " readwrite ok", "read" + at + read};
-  if (!write.empty()) lines.push_back("write" + at + write);
-  lines.push_back("close " + d);
-  return lines;
+  return deviceCycle(std::to_string(disk), offset, read, write);
+}
+// The boot sector of the volume behind `letter`, through its volume handle.
+inline std::vector<std::string> bootCycle(char letter, const std::string& write = "512") {
+  return deviceCycle(std::string(1, letter) + ":", 0, "512", write);
 }
 // A read that found the sector unfit and wrote nothing.
 inline std::vector<std::string> readOnly(unsigned disk, std::uint64_t offset) {
   return cycle(disk, offset, "512", "");
+}
+
+// The root-directory label entry that Windows' FAT driver leaves on a volume whose boot sector
+// fat32BootSector made: the first entry of its empty root directory, the name blank-padded,
+// attribute 0x08.
+inline ByteChange labelEntry(unsigned disk, std::uint64_t bootSector, std::string label) {
+  label.resize(11, ' ');
+  return {disk, bootSector + kFat32RootSector * kSector, label + "\x08"};
 }
 
 inline std::vector<std::string> concat(std::vector<std::vector<std::string>> parts) {

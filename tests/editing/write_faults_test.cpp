@@ -18,23 +18,28 @@ struct WriterCase {
   ChangeKind kind;       // of the change to row D, which meets the fault
   std::uint64_t sector;  // the sector that change reads and writes on disk 0
   ByteChange disk1;      // the change staged after it, on disk 1
+  // The devices the two changes go through, as the journal names them, and the sector on each:
+  // the disks themselves, or the volumes of the rows' letters.
+  const char* device0;
+  const char* device1;
+  std::uint64_t at;
   void (*run)(Platform&, PartitionList&, ChangeReport&);  // stages both, then writes
 };
 
 const WriterCase kWriters[] = {
-    {"TypeInMbr", ChangeKind::TypeId, kMbr, {1, typeByte(kMbr, 0), "\x1C"},
+    {"TypeInMbr", ChangeKind::TypeId, kMbr, {1, typeByte(kMbr, 0), "\x1C"}, "0", "1", kMbr,
      [](Platform& platform, PartitionList& list, ChangeReport& report) {
        list.rows[kRowD][kTypeIdColumn] = "1B";
        list.rows[kRowF][kTypeIdColumn] = "1C";
        writeTypeIds(platform, list, report);
      }},
-    {"ActiveFlag", ChangeKind::ActiveFlag, kMbr, {1, bootIndicator(kMbr, 0), "\x80"},
+    {"ActiveFlag", ChangeKind::ActiveFlag, kMbr, {1, bootIndicator(kMbr, 0), "\x80"}, "0", "1", kMbr,
      [](Platform& platform, PartitionList& list, ChangeReport& report) {
        list.rows[kRowD][kKindColumn] = kKindPrimaryActive;
        list.rows[kRowF][kKindColumn] = kKindPrimaryActive;
        writeActiveFlags(platform, list, report);
      }},
-    {"BootSectorLabel", ChangeKind::BootSectorLabel, kBootD, {1, kBootF + 0x47, "SPARE2     "},
+    {"BootSectorLabel", ChangeKind::BootSectorLabel, kBootD, {1, kBootF + 0x47, "SPARE2     "}, "D:", "F:", 0,
      [](Platform& platform, PartitionList& list, ChangeReport& report) {
        writeBootSectorLabel(platform, list, kRowD, "NEW", report);
        writeBootSectorLabel(platform, list, kRowF, "spare2", report);
@@ -76,10 +81,11 @@ TEST_P(WriteFaults, ChangeNoByteAreRecordedAndDoNotStopTheNextChange) {
   writer.run(platform, list, report);
 
   EXPECT_THAT(report.failures, ::testing::ElementsAre(IsFailure(kRowD, writer.kind, fault.reason)));
-  const std::vector<std::string> faulty = fault.reason == FailureReason::OpenFailed
-                                              ? std::vector<std::string>{"open 0 readwrite failed"}
-                                              : cycle(0, writer.sector, fault.read, fault.write);
-  EXPECT_EQ(journal(), concat({faulty, cycle(1, writer.disk1.offset / kSector * kSector)}));
+  const std::vector<std::string> faulty =
+      fault.reason == FailureReason::OpenFailed
+          ? std::vector<std::string>{std::string("open ") + writer.device0 + " readwrite failed"}
+          : deviceCycle(writer.device0, writer.at, fault.read, fault.write);
+  EXPECT_EQ(journal(), concat({faulty, deviceCycle(writer.device1, writer.at)}));
   expectOnly({writer.disk1});
   EXPECT_EQ(machine.openHandles(), 0u);
 }

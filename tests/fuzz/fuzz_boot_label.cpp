@@ -1,7 +1,8 @@
 // The FAT32 boot-sector label, read and written through a row whose disk, offset text, sector
 // contents, label and faults all come from the input. The reader gives the field trimmed (or
 // eleven blanks when the disk cannot be opened); the writer changes nothing but the 11 bytes at
-// 0x47, only on a FAT32 sector, reports every failure, and never cuts a double-byte character.
+// 0x47, only of a FAT32 sector of 512-byte sectors and of the backup it names, reports every
+// failure, and never cuts a double-byte character.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -85,6 +86,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool writerFindsSector = writerParses && sameDisk;
   const bool namedInside = writerFindsSector && named <= kDiskSize - 512;
   const bool namedFat32 = namedInside && isFat32BootSector(disk.sector(named));
+  const bool namedWritable = namedFat32 && bytesPerSector(disk.sector(named)) == 512;
+  // The backup the boot sector names, and whether it is one the writer may write too.
+  const std::optional<std::uint32_t> backup =
+      namedWritable ? backupBootSector(disk.sector(named)) : std::nullopt;
+  const std::uint64_t backupAt = named + 512 * std::uint64_t{backup.value_or(0)};
+  const bool backupWritable = backup && backupAt <= kDiskSize - 512 &&
+                              isFat32BootSector(disk.sector(backupAt)) &&
+                              bytesPerSector(disk.sector(backupAt)) == 512;
 
   // --- Reader --------------------------------------------------------------------------------
   const std::string read = readBootSectorLabel(platform, list, 0);
@@ -129,8 +138,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(machine.openHandles() == 0, "a disk handle left open");
   FUZZ_CHECK(checkWritesFollowFullReads(machine.diskLog()).empty(), "a write without a full read before it");
   for (std::uint64_t changed : differingOffsets(before.at(0), after.at(0))) {
-    FUZZ_CHECK(namedFat32 && changed >= named + 0x47 && changed <= named + 0x51,
-               "a byte outside the label field of a FAT32 boot sector changed");
+    const bool inLabel = namedWritable && changed >= named + 0x47 && changed <= named + 0x51;
+    const bool inBackupLabel = backupWritable && changed >= backupAt + 0x47 && changed <= backupAt + 0x51;
+    FUZZ_CHECK(inLabel || inBackupLabel, "a byte outside the label field of a FAT32 boot sector changed");
   }
   if (!writerParses) {
     FUZZ_CHECK(!report.succeeded() && machine.diskLog().empty(), "a row with no boot sector to find");
@@ -138,13 +148,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(!report.succeeded(), "a disk that does not exist, yet no failure");
   }
   FUZZ_CHECK(report.failures.size() <= 1, "one label reported more than once");
+  bool primaryFailed = false;
   for (const ChangeFailure& failure : report.failures) {
-    FUZZ_CHECK(failure.row == 0 && failure.kind == ChangeKind::BootSectorLabel, "a failure of the wrong change");
+    primaryFailed = primaryFailed || failure.kind == ChangeKind::BootSectorLabel;
+    FUZZ_CHECK(failure.row == 0 && (failure.kind == ChangeKind::BootSectorLabel ||
+                                    failure.kind == ChangeKind::BackupBootSectorLabel),
+               "a failure of the wrong change");
   }
-  if (namedFat32) {
-    const bool landed = disk.bytes(named + 0x47, 11) == std::vector<std::uint8_t>(stored.begin(), stored.end());
+  const std::vector<std::uint8_t> storedBytes(stored.begin(), stored.end());
+  if (namedFat32 && !namedWritable) {
+    FUZZ_CHECK(before == after && primaryFailed, "a boot sector of other than 512-byte sectors written or not reported");
+  }
+  if (namedWritable) {
+    const bool landed = disk.bytes(named + 0x47, 11) == storedBytes;
     if (fault == Fault::None) {
-      FUZZ_CHECK(landed && report.succeeded(), "a clean write did not store the label");
+      FUZZ_CHECK(landed && !primaryFailed, "a clean write did not store the label");
+      FUZZ_CHECK(report.succeeded() == (!backup || backupWritable), "a backup not written, yet no failure");
+      if (backupWritable) FUZZ_CHECK(disk.bytes(backupAt + 0x47, 11) == storedBytes, "the backup does not agree");
       if (namesSector) {
         FUZZ_CHECK(readBootSectorLabel(platform, list, 0) == trimmed(stored), "the label does not read back");
       }

@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const CommitPlan plan = planCommit(list, before);
   const std::vector<std::string> problems =
       checkCommit(plan, before, after, reportedChangesOf(result.report), machine.diskLog(),
-                  machine.calls(CallKind::SetLabel));
+                  machine.calls(CallKind::SetLabel), machine.fileSystemWrites());
   FUZZ_CHECK(problems.empty(), problems.empty() ? std::string() : problems.front());
   return 0;
 }

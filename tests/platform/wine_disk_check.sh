@@ -1,5 +1,6 @@
 #!/bin/bash
-# Runs the Win32 raw-disk checks of platform_tests.exe under Wine against a scratch disk image.
+# Runs the Win32 raw-disk and label checks of platform_tests.exe under Wine against a scratch disk
+# image and the prefix's drive C:.
 # Usage: wine_disk_check.sh <path to platform_tests.exe>
 # Makes and removes its own prefix and image.
 set -euo pipefail
@@ -36,3 +37,16 @@ key='HKLM\SYSTEM\CurrentControlSet\Services\Disk\Enum'
 "$wine" reg add "$key" /v 1 /t REG_DWORD /d 5 /f >/dev/null
 
 QUENBOLT_WINE_DISK_TEST=$size "$wine" "$exe" --gtest_filter='RawDiskWin32Test.*'
+
+# Labels under a Western ANSI code page (1252: a locale Wine has no Chinese for): Wine keeps the
+# label of C: in drive_c/.windows-label as UTF-8 and reads it when its server starts.
+label_file=$WINEPREFIX/drive_c/.windows-label
+printf '卷标\n' >"$label_file"
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
+QUENBOLT_WINE_LABEL_TEST=1 LANG=C.UTF-8 LC_ALL=C.UTF-8 "$wine" "$exe" --gtest_filter='VolumeLabelWin32Test.*'
+wineserver -w 2>/dev/null || true
+if [ "$(cat "$label_file" 2>/dev/null)" != "数据" ]; then
+  echo "C: is labelled '$(cat "$label_file" 2>/dev/null)' after the run, expected '数据'"
+  exit 1
+fi

@@ -187,7 +187,7 @@ TEST_F(ApplyChangesProperty, BatchCommandsChangeOnlyWhatTheyAskAndReportEveryFai
     const CommitPlan plan = planCommit(list, before);
     const std::vector<std::string> problems =
         checkCommit(plan, before, after, reportedChangesOf(result.report), machine.diskLog(),
-                    machine.calls(CallKind::SetLabel));
+                    machine.calls(CallKind::SetLabel), machine.fileSystemWrites());
     EXPECT_TRUE(problems.empty()) << joined(problems);
   });
   tally.printIfAsked("batch cases:");
@@ -312,7 +312,7 @@ TEST_F(ApplyChangesProperty, EditsStagedInTheWindowChangeOnlyWhatTheyAskAndRepor
     std::vector<std::string> problems;
     const std::optional<ReportedChanges> reported = reportedInMessageBox(machine, list, plan, problems);
     for (std::string& problem : checkCommit(plan, before, after, reported, machine.diskLog(),
-                                            machine.calls(CallKind::SetLabel))) {
+                                            machine.calls(CallKind::SetLabel), machine.fileSystemWrites())) {
       problems.push_back(std::move(problem));
     }
     EXPECT_TRUE(problems.empty()) << joined(problems);

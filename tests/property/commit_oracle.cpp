@@ -31,6 +31,7 @@ const char* kindText(ChangeKind kind) {
     case ChangeKind::ActiveFlag: return "active flag";
     case ChangeKind::VolumeLabel: return "volume label";
     case ChangeKind::BootSectorLabel: return "boot-sector label";
+    case ChangeKind::BackupBootSectorLabel: return "backup boot-sector label";
   }
   return "?";
 }
@@ -141,10 +142,18 @@ CommitPlan planCommit(const PartitionList& list, const DiskSnapshots& before) {
       continue;
     }
     plan.pending.insert({row, ChangeKind::BootSectorLabel});
+    plan.pending.insert({row, ChangeKind::BackupBootSectorLabel});
     const long disk = diskIndexOfRow(cells);
     const std::uint64_t offset = parseOffsetText(list.BootSectorOffsetText[row]).value_or(0);
-    // Only a FAT32 boot sector gets the label; anything else stays as it is, unreported.
-    if (disk < 0 || !isFat32BootSector(sectorAt(before, static_cast<unsigned>(disk), offset))) continue;
+    // Only a FAT32 boot sector gets the label; anything else stays as it is, unreported. One
+    // that counts other than 512-byte sectors is not written, and that is reported.
+    if (disk < 0) continue;
+    const Sector boot = sectorAt(before, static_cast<unsigned>(disk), offset);
+    if (!isFat32BootSector(boot)) continue;
+    if (bytesPerSector(boot) != kSector) {
+      plan.mustReport.push_back({row, ChangeKind::BootSectorLabel});
+      continue;
+    }
     PlannedWrite write;
     write.row = row;
     write.kind = ChangeKind::BootSectorLabel;
@@ -153,6 +162,15 @@ CommitPlan planCommit(const PartitionList& list, const DiskSnapshots& before) {
     write.offset = offset + kBootLabelOffset;
     write.bytes = bootSectorLabelBytes(label);
     plan.writes.push_back(write);
+    // Its backup follows only where the boot sector was written; a backup that is no writable
+    // FAT32 boot sector may be reported and must not change.
+    const std::optional<std::uint32_t> backup = backupBootSector(boot);
+    if (!backup) continue;
+    write.kind = ChangeKind::BackupBootSectorLabel;
+    write.sector = offset + std::uint64_t{*backup} * kSector;
+    write.offset = write.sector + kBootLabelOffset;
+    const Sector copy = sectorAt(before, write.disk, write.sector);
+    if (isFat32BootSector(copy) && bytesPerSector(copy) == kSector) plan.writes.push_back(write);
   }
   return plan;
 }
@@ -193,7 +211,8 @@ std::vector<std::string> checkCommit(const CommitPlan& plan, const DiskSnapshots
                                      const DiskSnapshots& after,
                                      const std::optional<ReportedChanges>& knownReport,
                                      const std::vector<DiskAccessRecord>& diskLog,
-                                     const std::vector<PlatformCall>& labelCalls) {
+                                     const std::vector<PlatformCall>& labelCalls,
+                                     const std::vector<FileSystemWrite>& fileSystemWrites) {
   std::vector<std::string> problems;
   // Without a report row by row, every change counts as reported: what is left to check is
   // that nothing unasked changed and that every write followed a full read.
@@ -209,11 +228,18 @@ std::vector<std::string> checkCommit(const CommitPlan& plan, const DiskSnapshots
       allowed[{write.disk, write.offset + i}].insert(static_cast<std::uint8_t>(write.bytes[i]));
     }
   }
+  // The file system's own writes (the label entry SetVolumeLabel stores) are the system's
+  // answer to a label the commit gave it; section 3 checks that it was asked.
+  std::set<std::pair<unsigned, std::uint64_t>> bySystem;
+  for (const FileSystemWrite& write : fileSystemWrites) {
+    for (std::size_t i = 0; i < write.size; ++i) bySystem.insert({write.disk, write.offset + i});
+  }
   for (const auto& [disk, snapshot] : before) {
     auto now = after.find(disk);
     if (now == after.end()) continue;
     for (std::uint64_t offset : differingOffsets(snapshot, now->second)) {
       const std::uint8_t value = byteAt(after, disk, offset);
+      if (bySystem.count({disk, offset})) continue;
       auto permitted = allowed.find({disk, offset});
       if (permitted == allowed.end() || permitted->second.count(value) == 0) {
         problems.push_back("disk " + std::to_string(disk) + " byte " + hexText(offset) +
@@ -245,6 +271,7 @@ std::vector<std::string> checkCommit(const CommitPlan& plan, const DiskSnapshots
       problems.push_back(changeText(write.row, write.kind) + " neither made nor reported");
     }
     if (reportKnown && isReported && write.kind != ChangeKind::BootSectorLabel &&
+        write.kind != ChangeKind::BackupBootSectorLabel &&
         partlyWritten.count({write.disk, write.sector}) == 0) {
       PlannedWrite previous = write;
       for (std::size_t i = 0; i < previous.bytes.size(); ++i) {

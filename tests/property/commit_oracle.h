@@ -59,13 +59,14 @@ CommitPlan planCommit(const PartitionList& list, const DiskSnapshots& before);
 
 // Everything wrong with the commit that turned `before` into `after`. `reported` holds the
 // (row, kind) pairs the commit reported as not made, or nothing when the report cannot be told
-// apart row by row (then only the bytes and the access log are checked); `diskLog` and
-// `labelCalls` are what the machine saw during the commit only.
+// apart row by row (then only the bytes and the access log are checked); `diskLog`,
+// `labelCalls` and `fileSystemWrites` are what the machine saw during the commit only.
 std::vector<std::string> checkCommit(const CommitPlan& plan, const DiskSnapshots& before,
                                      const DiskSnapshots& after,
                                      const std::optional<ReportedChanges>& reported,
                                      const std::vector<DiskAccessRecord>& diskLog,
-                                     const std::vector<PlatformCall>& labelCalls);
+                                     const std::vector<PlatformCall>& labelCalls,
+                                     const std::vector<FileSystemWrite>& fileSystemWrites);
 
 ReportedChanges reportedChangesOf(const ChangeReport& report);
 

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "model/gbk_text.h"
+
 namespace quenbolt {
 
 namespace {
@@ -49,6 +51,24 @@ const char* accessText(DiskAccess access) {
 
 bool allZero(const Sector& sector) {
   return std::all_of(sector.begin(), sector.end(), [](std::uint8_t b) { return b == 0; });
+}
+
+bool overlaps(std::uint64_t offset, std::size_t size, std::uint64_t start, std::uint64_t length) {
+  return offset < start + length && start < offset + size;
+}
+
+// Whether MultiByteToWideChar(936, MB_ERR_INVALID_CHARS) takes `text`: every lead byte is followed
+// by a byte that can end a double-byte character; 0xFF is no character at all.
+bool isGbkText(const std::string& text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == 0xFF) return false;
+    if (!isGbkLeadByte(c)) continue;
+    if (++i == text.size()) return false;
+    const unsigned char trail = static_cast<unsigned char>(text[i]);
+    if (trail < 0x40 || trail == 0x7F || trail == 0xFF) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -199,13 +219,16 @@ std::optional<SimulatedDisk::Fault> SimulatedDisk::faultFor(FaultOp op, std::uin
 
 class SimulatedDiskHandle : public DiskHandle {
  public:
-  SimulatedDiskHandle(SimulatedMachine& machine, unsigned disk, DiskAccess access)
-      : machine_(machine), disk_(disk), access_(access) {
+  // A handle of disk `disk`, or with `volume` set, of that letter's volume, which starts at byte
+  // `base` of the disk.
+  SimulatedDiskHandle(SimulatedMachine& machine, unsigned disk, DiskAccess access, char volume = 0,
+                      std::uint64_t base = 0)
+      : machine_(machine), disk_(disk), access_(access), volume_(volume), base_(base) {
     ++machine_.openHandles_;
   }
   ~SimulatedDiskHandle() override {
     --machine_.openHandles_;
-    machine_.logDisk(DiskOp::Close, disk_, 0, access_, true, 0);
+    machine_.logDisk(DiskOp::Close, disk_, 0, access_, true, 0, volume_, base_);
   }
 
   std::optional<std::uint64_t> lengthBytes() override {
@@ -217,42 +240,53 @@ class SimulatedDiskHandle : public DiskHandle {
  protected:
   long readAt(std::uint64_t offset, std::uint8_t* data, std::size_t size) override {
     SimulatedDisk& disk = machine_.disk(disk_);
+    const std::uint64_t at = onDisk(offset);
     std::size_t wanted = size;
-    const auto fault = disk.faultFor(SimulatedDisk::FaultOp::Read, offset, access_);
+    const auto fault = disk.faultFor(SimulatedDisk::FaultOp::Read, at, access_);
     if (fault) {
       wanted = fault->result < 0 ? 0 : std::min(size, static_cast<std::size_t>(fault->result));
     }
     // Past the end only the bytes inside the disk arrive, as with an image file under Wine.
-    long result = static_cast<long>(disk.copyOut(offset, data, wanted));
+    long result = static_cast<long>(disk.copyOut(at, data, wanted));
     if (fault && fault->result < 0) result = -1;
-    machine_.logDisk(DiskOp::Read, disk_, offset, access_, result == static_cast<long>(size), result);
+    machine_.logDisk(DiskOp::Read, disk_, at, access_, result == static_cast<long>(size), result, volume_, base_);
     return result < 0 ? failedWith(fault->error) : result;
   }
 
   long writeAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size) override {
     SimulatedDisk& disk = machine_.disk(disk_);
+    const std::uint64_t at = onDisk(offset);
     long result = static_cast<long>(size);
     std::uint32_t error = 0;
-    auto fault = disk.faultFor(SimulatedDisk::FaultOp::Write, offset, access_);
-    if (access_ != DiskAccess::ReadWrite) {
-      result = -1;  // a handle opened for reading only
+    auto fault = disk.faultFor(SimulatedDisk::FaultOp::Write, at, access_);
+    const bool allowed = volume_ ? machine_.volumeWriteAllowed(volume_, offset, size)
+                                 : machine_.diskWriteAllowed(disk_, at, size);
+    if (access_ != DiskAccess::ReadWrite || !allowed) {
+      result = -1;  // access denied
       error = kErrorAccessDenied;
-    } else if (offset > disk.size() || size > disk.size() - offset) {
+    } else if (at > disk.size() || size > disk.size() - at) {
       result = -1;  // a physical disk does not grow
       error = kErrorSectorNotFound;
     } else if (fault) {
       result = fault->result;
       error = fault->error;
     }
-    if (result > 0) disk.copyIn(offset, data, static_cast<std::size_t>(result));
-    machine_.logDisk(DiskOp::Write, disk_, offset, access_, result == static_cast<long>(size), result);
+    if (result > 0) disk.copyIn(at, data, static_cast<std::size_t>(result));
+    machine_.logDisk(DiskOp::Write, disk_, at, access_, result == static_cast<long>(size), result, volume_, base_);
     return result < 0 ? failedWith(error) : result;
   }
 
  private:
+  // An offset so large that it wraps around stays past the end of every disk.
+  std::uint64_t onDisk(std::uint64_t offset) const {
+    return offset > ~std::uint64_t{0} - base_ ? ~std::uint64_t{0} : base_ + offset;
+  }
+
   SimulatedMachine& machine_;
   unsigned disk_;
   DiskAccess access_;
+  char volume_;
+  std::uint64_t base_;
 };
 
 // ---- SimulatedMachine: setup ----------------------------------------------------------------
@@ -384,6 +418,7 @@ void SimulatedMachine::clearLogs() {
   diskLog_.clear();
   calls_.clear();
   journal_.clear();
+  fileSystemWrites_.clear();
   cursors_.clear();
   statusTexts_.clear();
   closeRequests_ = 0;
@@ -392,17 +427,17 @@ void SimulatedMachine::clearLogs() {
 }
 
 void SimulatedMachine::logDisk(DiskOp op, unsigned disk, std::uint64_t offset, DiskAccess access,
-                               bool ok, long bytes) {
-  diskLog_.push_back({++seq_, op, disk, offset, access, ok, bytes});
-  const std::string number = std::to_string(disk);
+                               bool ok, long bytes, char volume, std::uint64_t base) {
+  diskLog_.push_back({++seq_, op, disk, offset, volume, access, ok, bytes});
+  const std::string number = volume ? std::string(1, volume) + ":" : std::to_string(disk);
   switch (op) {
     case DiskOp::Open:
       note("open " + number + " " + accessText(access) + (ok ? " ok" : " failed"));
       break;
     case DiskOp::Read:
     case DiskOp::Write:
-      note(std::string(op == DiskOp::Read ? "read " : "write ") + number + " " + hex(offset) + " " +
-           (bytes < 0 ? std::string("failed") : std::to_string(bytes)));
+      note(std::string(op == DiskOp::Read ? "read " : "write ") + number + " " + hex(offset - base) +
+           " " + (bytes < 0 ? std::string("failed") : std::to_string(bytes)));
       break;
     case DiskOp::Close:
       note("close " + number);
@@ -432,6 +467,65 @@ std::unique_ptr<DiskHandle> SimulatedMachine::openDisk(unsigned index, DiskAcces
   return std::make_unique<SimulatedDiskHandle>(*this, index, access);
 }
 
+std::unique_ptr<DiskHandle> SimulatedMachine::openVolume(char letter, DiskAccess access) {
+  const SimulatedVolume* found = isLetter(letter) ? volume(letter) : nullptr;
+  auto disk = found ? disks_.find(found->disk) : disks_.end();
+  bool ok = disk != disks_.end();
+  if (ok && disk->second.faultFor(SimulatedDisk::FaultOp::Open, 0, access)) ok = false;
+  const unsigned index = found ? found->disk : 0;
+  const std::uint64_t base = found ? found->startOffset : 0;
+  logDisk(DiskOp::Open, index, 0, access, ok, 0, upperLetter(letter), base);
+  if (!ok) return nullptr;
+  return std::make_unique<SimulatedDiskHandle>(*this, index, access, upperLetter(letter), base);
+}
+
+bool SimulatedMachine::updateDiskProperties(unsigned index) {
+  ++updateRequests_[index];
+  const bool ok = disks_.count(index) != 0 && !updateRequestsFail_;
+  logCall(CallKind::UpdateProperties, std::to_string(index), {}, 0, ok);
+  note("updateProperties " + std::to_string(index) + (ok ? " ok" : " failed"));
+  return ok;
+}
+
+unsigned SimulatedMachine::updateRequests(unsigned index) const {
+  auto found = updateRequests_.find(index);
+  return found == updateRequests_.end() ? 0 : found->second;
+}
+
+std::vector<const SimulatedVolume*> SimulatedMachine::mountedVolumes() {
+  std::vector<const SimulatedVolume*> volumes;
+  for (const auto& entry : mounted_) volumes.push_back(&entry.second);
+  for (const auto& name : defined_) {
+    if (const SimulatedVolume* found = volume(name.first)) volumes.push_back(found);
+  }
+  return volumes;
+}
+
+bool SimulatedMachine::diskWriteAllowed(unsigned disk, std::uint64_t offset, std::size_t size) {
+  for (const SimulatedVolume* mounted : mountedVolumes()) {
+    if (mounted->disk == disk && !mounted->locked &&
+        overlaps(offset, size, mounted->startOffset, mounted->length)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool SimulatedMachine::volumeWriteAllowed(char letter, std::uint64_t offset, std::size_t size) {
+  const SimulatedVolume* found = volume(letter);
+  if (!found) return false;  // the letter has gone: the handle leads nowhere now
+  if (found->locked) return true;
+  // The reserved area as the volume's own boot sector gives it; any other file system keeps
+  // only its first sector for boot code.
+  std::uint64_t reserved = kSectorSize;
+  const std::vector<std::uint8_t> bpb = disk(found->disk).bytes(found->startOffset, 0x10);
+  const unsigned bytesPerSector = bpb[0x0B] | (bpb[0x0C] << 8), sectors = bpb[0x0E] | (bpb[0x0F] << 8);
+  if (upper(found->fileSystem).rfind("FAT", 0) == 0 && bytesPerSector == kSectorSize && sectors > 0) {
+    reserved = std::uint64_t{sectors} * kSectorSize;
+  }
+  return offset < reserved && size <= reserved - offset;
+}
+
 // ---- Registry -------------------------------------------------------------------------------
 
 const SimulatedMachine::RegValue* SimulatedMachine::findValue(const std::string& key,
@@ -454,7 +548,23 @@ std::optional<std::string> SimulatedMachine::readString(const std::string& key, 
   logCall(CallKind::ReadString, key, name, 0, ok);
   if (!ok) return std::nullopt;
   // Like a REG_SZ read: the text ends at its first zero byte.
-  return value->text.substr(0, value->text.find('\0'));
+  return ansiText(value->text.substr(0, value->text.find('\0')));
+}
+
+std::string SimulatedMachine::ansiText(const std::string& gbk) const {
+  if (ansiCodePage_ == 936) return gbk;
+  // Code page 1252 holds no Chinese character: each becomes '?', as the conversion's default.
+  std::string out;
+  for (std::size_t i = 0; i < gbk.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(gbk[i]);
+    if (isGbkLeadByte(c)) {
+      out += '?';
+      ++i;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
 }
 
 // ---- Volumes --------------------------------------------------------------------------------
@@ -537,8 +647,21 @@ std::optional<ClusterFreeSpace> SimulatedMachine::diskFreeSpace(const std::strin
 bool SimulatedMachine::setVolumeLabel(const std::string& rootPath, const std::string& label) {
   const char letter = letterOfPath(rootPath, Backslash::Required);
   SimulatedVolume* found = letter ? volume(letter) : nullptr;
-  const bool ok = found && !found->refusesLabel;
-  if (ok) found->label = label;
+  bool ok = found && !found->refusesLabel && isGbkText(label);
+  std::string stored = label;
+  if (ok && upper(found->fileSystem).rfind("FAT", 0) == 0) {
+    const std::optional<std::string> fat = fatVolumeLabel(label);
+    ok = fat.has_value();
+    if (ok) stored = *fat;
+    // A FAT32 volume keeps its label in the root directory, on the disk itself.
+    SimulatedDisk* onDisk = disks_.count(found->disk) ? &disk(found->disk) : nullptr;
+    if (ok && upper(found->fileSystem) == "FAT32" && onDisk && hasFat32Layout(*onDisk, found->startOffset)) {
+      const std::optional<FileSystemWrite> written = writeFat32LabelEntry(*onDisk, found->startOffset, stored);
+      ok = written.has_value();
+      if (ok && written->size > 0) fileSystemWrites_.push_back(*written);
+    }
+  }
+  if (ok) found->label = stored;
   logCall(CallKind::SetLabel, rootPath, label, 0, ok);
   note("setVolumeLabel " + rootPath + " " + label + (ok ? " ok" : " refused"));
   return ok;

@@ -6,7 +6,20 @@
 // Tests are only as honest as this machine, so it behaves like Windows where the program could
 // tell the difference: a read that runs past the end of a disk transfers only the bytes inside
 // it, a handle opened for reading refuses writes, a letter that is already taken cannot be
-// defined again, and GetVolumeInformationA / SetVolumeLabelA want a root path with a backslash.
+// defined again, and the volume information and label calls want a root path with a backslash.
+// And it keeps the rules of Windows since Vista that Wine does not have:
+//   - a write through a disk handle into the extent of a mounted volume (one a letter leads to,
+//     temporary letters included) is refused, as access denied, unless that volume is locked;
+//   - a write through a volume handle ("\\.\X:") is refused unless it lies inside the volume's
+//     reserved area (its boot sectors; for FAT, BPB_RsvdSecCnt sectors) or the volume is locked;
+//   - SetVolumeLabel on a FAT volume is what Windows' FAT driver makes of it: upper-cased, at most
+//     11 characters and none of the characters FAT forbids, and on FAT32 stored in the
+//     root-directory label entry on the disk itself (not in the boot sector);
+//   - the calls that Windows makes in the ANSI code page (here: registry strings) convert through
+//     the code page chosen with setAnsiCodePage, losing what it cannot hold. The label calls are
+//     the wide ones with an explicit code page 936 conversion, as the platform interface says:
+//     only a label that is no GBK text is refused.
+// Faults planted on a disk apply to every handle that reaches its sectors, disk or volume.
 //
 // The machine must outlive every DiskHandle it hands out.
 
@@ -22,6 +35,7 @@
 
 #include "model/sector.h"
 #include "platform/platform.h"
+#include "support/simulated_fat_label.h"
 
 namespace quenbolt {
 
@@ -121,7 +135,7 @@ struct SimulatedVolume {
   unsigned disk = 0;                  // DiskNumber of the first extent
   std::uint64_t startOffset = 0;      // StartingOffset of the first extent
   std::uint64_t length = 0;           // ExtentLength
-  std::string label;                  // what GetVolumeInformationA reports (GBK)
+  std::string label;                  // what GetVolumeInformation reports (GBK)
   std::string fileSystem = "FAT32";
   std::uint64_t freeBytes = 0;        // GetDiskFreeSpaceExA's total free bytes
   // GetDiskFreeSpaceA's answer; when unset: 512 bytes per sector, 8 sectors per cluster,
@@ -129,9 +143,12 @@ struct SimulatedVolume {
   std::optional<ClusterFreeSpace> clusters;
   unsigned driveType = kDriveFixed;
   bool extentQueryFails = false;      // queryVolumeExtent answers all zeros
-  bool informationFails = false;      // GetVolumeInformationA fails
+  bool informationFails = false;      // GetVolumeInformation fails
   bool freeSpaceFails = false;        // both free-space calls fail
-  bool refusesLabel = false;          // SetVolumeLabelA fails
+  bool refusesLabel = false;          // SetVolumeLabel fails
+  // Locked (or dismounted) by the writer: neither a disk nor a volume handle is held back from its
+  // sectors. The program never locks a volume.
+  bool locked = false;
 };
 
 enum class DiskOp { Open, Read, Write, Close };
@@ -140,7 +157,8 @@ struct DiskAccessRecord {
   std::uint64_t seq = 0;  // position among all logged events (disk accesses and calls)
   DiskOp op = DiskOp::Open;
   unsigned disk = 0;
-  std::uint64_t offset = 0;  // Read/Write only
+  std::uint64_t offset = 0;  // Read/Write only; on the disk, also through a volume handle
+  char volume = 0;           // the drive letter of a volume handle; 0 for a disk handle
   DiskAccess access = DiskAccess::Read;  // of the open / of the handle
   bool ok = false;
   long bytes = 0;  // Read/Write: bytes transferred, -1 when the call failed
@@ -149,7 +167,7 @@ struct DiskAccessRecord {
 enum class CallKind {
   ReadDword, ReadString,
   DriveType, QueryVolumeExtent, VolumeInformation, HasDiskFreeSpaceEx, DiskFreeSpaceEx,
-  DiskFreeSpace, SetLabel, LogicalDrives,
+  DiskFreeSpace, SetLabel, LogicalDrives, UpdateProperties,
   DefineName, RemoveName,
   Version, VersionEx,
   SetCursor, SetStatusText, RequestClose, ShowMessageBox, ShellOpen,
@@ -192,10 +210,16 @@ class SimulatedMachine : private RawDisks,
   const SimulatedDisk& disk(unsigned index) const;
   // Handles handed out and not yet destroyed.
   unsigned openHandles() const { return openHandles_; }
+  // IOCTL_DISK_UPDATE_PROPERTIES requests for disk `index`, and whether they fail (they touch no
+  // sector and meet no planted disk fault).
+  unsigned updateRequests(unsigned index) const;
+  void setUpdateRequestsFail(bool fail) { updateRequestsFail_ = fail; }
 
   // --- Registry (HKEY_LOCAL_MACHINE; key and value names compare case-insensitively) ------
   void setDword(const std::string& key, const std::string& name, std::uint32_t value);
   void setString(const std::string& key, const std::string& name, const std::string& value);
+  // The code page of the ANSI calls: 936 (Chinese Windows, the default) or 1252 (Western).
+  void setAnsiCodePage(unsigned codePage) { ansiCodePage_ = codePage; }
   // A value of a third type (REG_BINARY): neither readDword nor readString accepts it.
   void setBinary(const std::string& key, const std::string& name, const std::vector<std::uint8_t>& value);
   void removeValue(const std::string& key, const std::string& name);
@@ -240,8 +264,12 @@ class SimulatedMachine : private RawDisks,
   //   "open 0 read ok", "open 1 readwrite failed", "read 0 0x1BE 512", "read 0 0x200 failed",
   //   "write 0 0x0 512", "close 0", "setVolumeLabel D:\ DATA ok", "define F: \Device\... ok",
   //   "remove F: ok", "cursor wait", "cursor arrow", "status <text>", "requestClose",
-  //   "messageBox <caption>|<text>|0x40", "shellOpen D:\"
+  //   "messageBox <caption>|<text>|0x40", "shellOpen D:\", "updateProperties 0 ok";
+  //   through a volume handle with the letter and offsets on the volume: "open D: readwrite ok",
+  //   "read D: 0x0 512", "write D: 0xC00 512", "close D:"
   const std::vector<std::string>& journal() const { return journal_; }
+  // Bytes the file system wrote on its own (the FAT label entry of SetVolumeLabel), in order.
+  const std::vector<FileSystemWrite>& fileSystemWrites() const { return fileSystemWrites_; }
   // Clears the logs and the UI records below; the machine's state stays.
   void clearLogs();
 
@@ -259,6 +287,8 @@ class SimulatedMachine : private RawDisks,
 
   // RawDisks
   std::unique_ptr<DiskHandle> openDisk(unsigned index, DiskAccess access) override;
+  std::unique_ptr<DiskHandle> openVolume(char letter, DiskAccess access) override;
+  bool updateDiskProperties(unsigned index) override;
   // Registry
   std::optional<std::uint32_t> readDword(const std::string& key, const std::string& name) override;
   std::optional<std::string> readString(const std::string& key, const std::string& name) override;
@@ -291,13 +321,25 @@ class SimulatedMachine : private RawDisks,
     std::string text;
   };
   const RegValue* findValue(const std::string& key, const std::string& name) const;
-  void logDisk(DiskOp op, unsigned disk, std::uint64_t offset, DiskAccess access, bool ok, long bytes);
+  // `base` is where the volume of a volume handle (`volume` not 0) starts on the disk.
+  void logDisk(DiskOp op, unsigned disk, std::uint64_t offset, DiskAccess access, bool ok, long bytes,
+               char volume = 0, std::uint64_t base = 0);
+  // Whether a write of `size` bytes at `offset` of `disk` through a disk handle, or through the
+  // volume handle of `volume`, is let through.
+  bool diskWriteAllowed(unsigned disk, std::uint64_t offset, std::size_t size);
+  bool volumeWriteAllowed(char volume, std::uint64_t offset, std::size_t size);
+  // The volumes letters lead to now, mounted or through defined names.
+  std::vector<const SimulatedVolume*> mountedVolumes();
+  std::string ansiText(const std::string& gbk) const;
   void logCall(CallKind kind, std::string first, std::string second, unsigned value, bool ok);
   void note(std::string line);
   std::uint32_t takenLetters() const;
 
   std::map<unsigned, SimulatedDisk> disks_;
   unsigned openHandles_ = 0;
+  std::map<unsigned, unsigned> updateRequests_;
+  bool updateRequestsFail_ = false;
+  unsigned ansiCodePage_ = 936;
 
   std::map<std::pair<std::string, std::string>, RegValue> registry_;  // upper-cased key, name
 
@@ -315,6 +357,7 @@ class SimulatedMachine : private RawDisks,
   std::vector<DiskAccessRecord> diskLog_;
   std::vector<PlatformCall> calls_;
   std::vector<std::string> journal_;
+  std::vector<FileSystemWrite> fileSystemWrites_;
   std::vector<Cursor> cursors_;
   std::vector<std::string> statusTexts_;
   unsigned closeRequests_ = 0;

@@ -29,8 +29,11 @@ class TableSector {
 };
 
 // A FAT32 boot sector with `label` at 0x47 (cut to 11 bytes, blank-padded, stored as given: not
-// upper-cased) and "FAT32   " at 0x52.
+// upper-cased) and "FAT32   " at 0x52. Its volume has 512-byte sectors, 8 to a cluster, 32
+// reserved sectors (no backup boot sector) and two FATs of 1024 sectors; the root directory is
+// cluster 2, which starts kFat32RootSector sectors after the boot sector.
 Sector fat32BootSector(const std::string& label);
+constexpr std::uint64_t kFat32RootSector = 32 + 2 * 1024;
 // A FAT16 boot sector: label at 0x2B, "FAT16   " at 0x36, and nothing FAT32-like at 0x52.
 Sector fat16BootSector(const std::string& label);
 // An NTFS boot sector ("NTFS    " at 3), which has no label field at all.

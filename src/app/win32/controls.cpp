@@ -1,6 +1,6 @@
 #include "app/win32/controls.h"
 
-#include "app/win32/wide_text.h"
+#include "platform/win32/wide_text.h"
 
 namespace quenbolt {
 namespace win32 {
@@ -77,13 +77,54 @@ void Edit::filterCharacters(std::function<bool(unsigned)> accept) {
 
 LRESULT CALLBACK Edit::filterProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                   UINT_PTR, DWORD_PTR self) {
-  if (message == WM_CHAR) {
-    const Edit* edit = reinterpret_cast<const Edit*>(self);
-    if (edit->accept_ && !edit->accept_(static_cast<unsigned>(wParam))) return 0;
-  } else if (message == WM_NCDESTROY) {
-    RemoveWindowSubclass(window, filterProc, 0);
+  Edit* edit = reinterpret_cast<Edit*>(self);
+  switch (message) {
+    case WM_CHAR:
+      if (edit->accept_ && !edit->accept_(static_cast<unsigned>(wParam))) return 0;
+      break;
+    case WM_PASTE:  // the context menu's Paste (Ctrl+V is a character the filter may drop)
+      if (edit->accept_) {
+        edit->pasteFiltered();
+        return 0;
+      }
+      break;
+    case WM_KEYDOWN:
+      // Shift+Insert is taken here, before the control pastes on it by itself, which need not go
+      // through a WM_PASTE.
+      if (edit->accept_ && wParam == VK_INSERT && GetKeyState(VK_SHIFT) < 0 &&
+          GetKeyState(VK_CONTROL) >= 0) {
+        edit->pasteFiltered();
+        return 0;
+      }
+      break;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(window, filterProc, 0);
+      break;
   }
   return DefSubclassProc(window, message, wParam, lParam);
+}
+
+void Edit::pasteFiltered() {
+  if ((GetWindowLongPtrW(hwnd_, GWL_STYLE) & ES_READONLY) || !OpenClipboard(hwnd_)) return;
+  std::wstring text;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const wchar_t* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+      text = chars;
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  // Control characters stay out even where the filter lets them pass as keys (backspace).
+  std::wstring kept;
+  for (wchar_t c : text) {
+    if (c >= 0x20 && accept_(static_cast<unsigned>(c))) kept += c;
+  }
+  if (kept.empty()) return;
+  // As typed characters would be: upper-cased in an upper-case field.
+  if (GetWindowLongPtrW(hwnd_, GWL_STYLE) & ES_UPPERCASE) {
+    CharUpperBuffW(&kept[0], static_cast<DWORD>(kept.size()));
+  }
+  send(EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(kept.c_str()));
 }
 
 std::size_t Edit::caret() const {

@@ -59,13 +59,16 @@ class Edit : public Control {
   static int standardHeight(HFONT font);
 
   bool create(HWND parent, const Geometry& where, DWORD extraStyle, int id, HFONT font);
-  // Characters for which `accept` answers false never reach the field.
+  // Characters for which `accept` answers false never reach the field, typed or pasted (the
+  // context menu's Paste, Shift+Insert): a paste inserts only the clipboard's characters that
+  // pass.
   void filterCharacters(std::function<bool(unsigned)> accept);
   std::size_t caret() const;
   void setCaret(std::size_t position) { send(EM_SETSEL, position, position); }
 
  private:
   static LRESULT CALLBACK filterProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+  void pasteFiltered();
   std::function<bool(unsigned)> accept_;
 };
 

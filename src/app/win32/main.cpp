@@ -8,7 +8,7 @@
 #include "app/main_window_state.h"
 #include "app/win32/main_window.h"
 #include "app/win32/standard_streams.h"
-#include "app/win32/wide_text.h"
+#include "platform/win32/wide_text.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/listing.h"

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "app/startup.h"
-#include "app/win32/wide_text.h"
+#include "platform/win32/wide_text.h"
 
 namespace quenbolt {
 
@@ -101,8 +101,11 @@ bool MainWindow::createControls() {
   bool ok = okButton_.create(hwnd_, "确定", {440, 336, 81, 25}, kOkButtonId, font);
   ok &= exitButton_.create(hwnd_, "退出", {576, 336, 81, 25}, kExitButtonId, exitButtonFont_.handle());
   ok &= bootLabelFirstCheck_.create(hwnd_, "引导区卷标优先", 24, 340, kBootLabelFirstCheckId, font);
+  // The image list belongs to partitionImages_, which destroys it: a list view without
+  // LVS_SHAREIMAGELISTS destroys it too, with itself, and the second destruction at exit could
+  // crash the program after a batch run had set its status.
   ok &= partitionListView_.create(hwnd_, {16, 16, 657, 225},
-                                  LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+                                  LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
                                   LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT, kPartitionListViewId, font);
   partitionListView_.send(LVM_SETBKCOLOR, 0, static_cast<LPARAM>(GetSysColor(COLOR_WINDOW)));
   partitionListView_.setSmallImages(partitionImages_.handle());

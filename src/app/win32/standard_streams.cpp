@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/win32/wide_text.h"
+#include "platform/win32/wide_text.h"
 
 namespace quenbolt {
 namespace win32 {

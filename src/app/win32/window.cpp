@@ -1,6 +1,6 @@
 #include "app/win32/window.h"
 
-#include "app/win32/wide_text.h"
+#include "platform/win32/wide_text.h"
 
 namespace quenbolt {
 namespace win32 {

@@ -16,6 +16,9 @@ class Win32RawDisks : public RawDisks {
   // CreateFileA("\\.\PHYSICALDRIVE<index>", GENERIC_READ [| GENERIC_WRITE], share read|write,
   // OPEN_EXISTING).
   std::unique_ptr<DiskHandle> openDisk(unsigned index, DiskAccess access) override;
+  // The same for "\\.\<letter>:".
+  std::unique_ptr<DiskHandle> openVolume(char letter, DiskAccess access) override;
+  bool updateDiskProperties(unsigned index) override;
 };
 
 class Win32Registry : public Registry {
@@ -24,6 +27,9 @@ class Win32Registry : public Registry {
   std::optional<std::string> readString(const std::string& key, const std::string& name) override;
 };
 
+// Labels go through GetVolumeInformationW and SetVolumeLabelW, converted with code page 936: the
+// ANSI functions would convert them in the system's ANSI code page, which is 936 only on a
+// Chinese Windows.
 class Win32Volumes : public Volumes {
  public:
   unsigned driveType(const std::string& rootPath) override;

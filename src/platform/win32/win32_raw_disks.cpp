@@ -59,15 +59,40 @@ class Win32DiskHandle : public DiskHandle {
   HANDLE handle_;
 };
 
+HANDLE openDevice(const std::string& device, DiskAccess access) {
+  const DWORD rights = access == DiskAccess::ReadWrite ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
+  return CreateFileA(device.c_str(), rights, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                     OPEN_EXISTING, 0, nullptr);
+}
+
+std::string diskDevice(unsigned index) { return "\\\\.\\PHYSICALDRIVE" + std::to_string(index); }
+
 }  // namespace
 
 std::unique_ptr<DiskHandle> Win32RawDisks::openDisk(unsigned index, DiskAccess access) {
-  const std::string device = "\\\\.\\PHYSICALDRIVE" + std::to_string(index);
-  const DWORD rights = access == DiskAccess::ReadWrite ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
-  HANDLE handle = CreateFileA(device.c_str(), rights, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+  HANDLE handle = openDevice(diskDevice(index), access);
   if (handle == INVALID_HANDLE_VALUE) return openFailed(GetLastError());
   return std::make_unique<Win32DiskHandle>(handle);
+}
+
+std::unique_ptr<DiskHandle> Win32RawDisks::openVolume(char letter, DiskAccess access) {
+  // A volume handle opened without FILE_FLAG_NO_BUFFERING still transfers whole sectors without
+  // the cache: the file system treats a volume open as direct access, and flushes its own cache
+  // of the volume before the first transfer.
+  HANDLE handle = openDevice(std::string("\\\\.\\") + letter + ":", access);
+  if (handle == INVALID_HANDLE_VALUE) return openFailed(GetLastError());
+  return std::make_unique<Win32DiskHandle>(handle);
+}
+
+bool Win32RawDisks::updateDiskProperties(unsigned index) {
+  // The request needs no access rights of its own; reading is the least that opens a disk.
+  HANDLE handle = openDevice(diskDevice(index), DiskAccess::Read);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  DWORD returned = 0;
+  const BOOL ok = DeviceIoControl(handle, IOCTL_DISK_UPDATE_PROPERTIES, nullptr, 0, nullptr, 0,
+                                  &returned, nullptr);
+  CloseHandle(handle);
+  return ok != FALSE;
 }
 
 }  // namespace quenbolt

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+#include "platform/win32/wide_text.h"
+
 namespace quenbolt {
 
 namespace {
@@ -60,13 +62,14 @@ VolumeExtent Win32Volumes::queryVolumeExtent(char letter) {
 }
 
 std::optional<VolumeInformation> Win32Volumes::volumeInformation(const std::string& rootPath) {
-  char label[256] = {};
-  char fileSystem[256] = {};
-  // Announced one short of the buffers, so that the last byte always stays a terminator.
-  if (!GetVolumeInformationA(rootPath.c_str(), label, 255, nullptr, nullptr, nullptr, fileSystem, 255)) {
+  wchar_t label[256] = {};
+  wchar_t fileSystem[256] = {};
+  // Announced one short of the buffers, so that the last character always stays a terminator.
+  if (!GetVolumeInformationW(win32::widen(rootPath).c_str(), label, 255, nullptr, nullptr, nullptr,
+                             fileSystem, 255)) {
     return std::nullopt;
   }
-  return VolumeInformation{label, fileSystem};
+  return VolumeInformation{win32::narrow(label), win32::narrow(fileSystem)};
 }
 
 bool Win32Volumes::hasDiskFreeSpaceEx() { return diskFreeSpaceExFunction() != nullptr; }
@@ -93,7 +96,10 @@ std::optional<ClusterFreeSpace> Win32Volumes::diskFreeSpace(const std::string& p
 }
 
 bool Win32Volumes::setVolumeLabel(const std::string& rootPath, const std::string& label) {
-  return SetVolumeLabelA(rootPath.c_str(), label.c_str()) != FALSE;
+  // A label that is no GBK text could only reach the volume with characters substituted.
+  const std::optional<std::wstring> wide = win32::widenExactly(label);
+  if (!wide) return false;
+  return SetVolumeLabelW(win32::widen(rootPath).c_str(), wide->c_str()) != FALSE;
 }
 
 std::uint32_t Win32Volumes::logicalDrives() { return GetLogicalDrives(); }

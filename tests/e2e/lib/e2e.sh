@@ -368,3 +368,18 @@ expect_stderr_empty() {
   [ -s "$CASE_DIR/stderr.txt" ] && { fail "unexpected standard error"; show_output; }
   return 0
 }
+
+# Standard error is exactly these lines, and nothing else.
+expect_stderr_lines() {  # line...
+  local want got
+  want=$(printf '%s\n' "$@")
+  got=$(tr -d '\r' <"$CASE_DIR/stderr.txt")
+  [ "$got" = "$want" ] || { fail "standard error is not as expected: $(printf "'%s' " "$@")"; show_output; }
+}
+
+# The line of a run that wrote the table of disk n (counted from 1): under Wine the system cannot
+# be asked to read a disk that is an image file again (IOCTL_DISK_UPDATE_PROPERTIES fails with
+# error 50), so every run that writes a table says so, once for each disk it wrote.
+not_reread() {  # disk
+  echo "磁盘 $1：分区表已写入，但系统未能重新读取，重新启动 Windows 后生效"
+}

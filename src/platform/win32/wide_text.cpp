@@ -1,4 +1,4 @@
-#include "app/win32/wide_text.h"
+#include "platform/win32/wide_text.h"
 
 #include <windows.h>
 
@@ -6,20 +6,18 @@ namespace quenbolt {
 namespace win32 {
 
 namespace {
-constexpr UINT kGbk = 936;
-}
 
-std::wstring widen(const std::string& gbk) {
+constexpr UINT kGbk = 936;
+
+std::optional<std::wstring> toWide(const std::string& gbk, DWORD flags) {
   if (gbk.empty()) return std::wstring();
   const int size = static_cast<int>(gbk.size());
-  const int length = MultiByteToWideChar(kGbk, 0, gbk.data(), size, nullptr, 0);
-  if (length <= 0) return std::wstring();
+  const int length = MultiByteToWideChar(kGbk, flags, gbk.data(), size, nullptr, 0);
+  if (length <= 0) return std::nullopt;
   std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(kGbk, 0, gbk.data(), size, &wide[0], length);
+  if (MultiByteToWideChar(kGbk, flags, gbk.data(), size, &wide[0], length) != length) return std::nullopt;
   return wide;
 }
-
-namespace {
 
 std::string fromWide(UINT codePage, const std::wstring& wide) {
   if (wide.empty()) return std::string();
@@ -32,6 +30,12 @@ std::string fromWide(UINT codePage, const std::wstring& wide) {
 }
 
 }  // namespace
+
+std::wstring widen(const std::string& gbk) { return toWide(gbk, 0).value_or(std::wstring()); }
+
+std::optional<std::wstring> widenExactly(const std::string& gbk) {
+  return toWide(gbk, MB_ERR_INVALID_CHARS);
+}
 
 std::string narrow(const std::wstring& wide) { return fromWide(kGbk, wide); }
 

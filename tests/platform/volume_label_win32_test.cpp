@@ -1,0 +1,36 @@
+// Labels through the real Win32 platform under a Western ANSI code page, where the ANSI volume
+// functions would turn GBK bytes into other characters. Runs only when
+// QUENBOLT_WINE_LABEL_TEST is set (tests/platform/wine_disk_check.sh sets it): the process then
+// runs with code page 1252, and Wine keeps the label of C: in the file .windows-label of its
+// drive_c folder, as UTF-8. The script puts "卷标" there before the run and expects "数据" after.
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/win32/win32_platform.h"
+
+namespace quenbolt {
+namespace {
+
+TEST(VolumeLabelWin32Test, ChineseLabelsAreReadAndSetWholeUnderCodePage1252) {
+  if (!std::getenv("QUENBOLT_WINE_LABEL_TEST")) GTEST_SKIP() << "QUENBOLT_WINE_LABEL_TEST is not set";
+  ASSERT_EQ(GetACP(), 1252u) << "the check means something only where the ANSI functions use 1252";
+  Win32Platform win32;
+  Platform platform = win32.platform();
+
+  const std::optional<VolumeInformation> read = platform.volumes.volumeInformation("C:\\");
+  ASSERT_TRUE(read.has_value());
+  EXPECT_EQ(read->label, "卷标");
+
+  // A label that is no GBK text would reach the volume with characters substituted: refused.
+  EXPECT_FALSE(platform.volumes.setVolumeLabel("C:\\", "DATA\xB5"));
+  EXPECT_TRUE(platform.volumes.setVolumeLabel("C:\\", "数据"));
+}
+
+}  // namespace
+}  // namespace quenbolt
