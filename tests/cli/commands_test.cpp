@@ -330,7 +330,9 @@ INSTANTIATE_TEST_SUITE_P(Gpt, GptCommand, ::testing::Values(
                                  byteAt(0, typeByte(kEbr1, 0), 0x0C),
                                  byteAt(1, typeByte(kMbr, 1), 0x0C),
                                  byteAt(3, typeByte(kMbr, 1), 0x0C)}},
-    Case{"/L 3 3 data", kExitDone, {{2, kGptData + 0x47, "DATA       "}}, {"G:\\ data"}}));
+    Case{"/L 3 3 data", kExitDone,
+         {{2, kGptData + 0x47, "DATA       "}, {2, kGptData + kFat32RootSector * kSector, "DATA       \x08"}},
+         {"G:\\ data"}}));
 
 // A Western Windows reads and sets labels in code page 1252 through the ANSI calls; the program
 // does not use them, so a Chinese label arrives whole (and on FAT32 all its copies agree).

@@ -117,7 +117,7 @@ EOF
     '磁盘 2 无法读取（设备不存在）'
   run_qb /M 4 1 82
   expect_status 0
-  expect_stderr_empty
+  expect_stderr_lines "$(not_reread 4)"
   expect_changes "$good" "$(type_byte 0 0) 83 82"
   expect_changes "$bad"
   run_qb /M 1 1 07

@@ -358,12 +358,6 @@ expect_stderr_has() {  # fixed text
   grep -qF -- "$1" "$CASE_DIR/stderr.txt" || { fail "standard error lacks '$1'"; show_output; }
 }
 
-expect_stderr_lines() {  # line... : standard error is exactly these lines
-  [ "$(cat "$CASE_DIR/stderr.txt")" = "$(printf '%s\n' "$@")" ] ||
-    { fail "standard error is not: $*"; show_output; }
-  return 0
-}
-
 expect_stderr_empty() {
   [ -s "$CASE_DIR/stderr.txt" ] && { fail "unexpected standard error"; show_output; }
   return 0
