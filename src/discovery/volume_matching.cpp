@@ -60,7 +60,11 @@ std::uint64_t freeSpaceBytes(Platform& platform, const std::string& path) {
 
 void runVolumePass(Platform& platform, PartitionList& list) {
   Volumes& volumes = platform.volumes;
+  // A letter the system does not use leads to no volume; asking for its type and its extent twice
+  // a scan costs start-up time under Wine, where each question is slow.
+  const std::uint32_t lettersInUse = volumes.logicalDrives();
   for (char letter = 'C'; letter <= 'Z'; ++letter) {
+    if ((lettersInUse & (std::uint32_t{1} << (letter - 'A'))) == 0) continue;
     const std::string typeText = diskTypeText(volumes.driveType(std::string(1, letter) + ":"));
     const VolumeExtent extent = volumes.queryVolumeExtent(letter);
     const std::string key = offsetText(extent.StartingOffset);

@@ -60,7 +60,8 @@ TEST(ScanCost, StartUpAsksForFreeLettersNoMoreOftenThanThereAreLetters) {
   TempLetterList letters;
   scanWithTemporaryLetters(platform, catalogue, list, letters);
   EXPECT_EQ(letters.size(), 23u);  // D to Z
-  EXPECT_LE(machine.calls(CallKind::LogicalDrives).size(), 24u);
+  // Once a letter, and once for each of the two scans' volume passes.
+  EXPECT_LE(machine.calls(CallKind::LogicalDrives).size(), 24u + 2u);
 }
 
 }  // namespace

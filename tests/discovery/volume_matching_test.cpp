@@ -55,7 +55,7 @@ TEST_F(VolumePassTest, OnlyLettersCToZWithAUsableExtentMatch) {
 
   EXPECT_EQ(column(kDriveLetterColumn), strings({"", ""}));
   const std::vector<PlatformCall> queries = machine.calls(CallKind::QueryVolumeExtent);
-  EXPECT_EQ(queries.size(), 24u);
+  EXPECT_EQ(queries.size(), 2u);  // G and H: the letters in use from C on
   for (const PlatformCall& call : queries) EXPECT_TRUE(call.first >= "C" && call.first <= "Z") << call.first;
 }
 
