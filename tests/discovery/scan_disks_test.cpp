@@ -1,11 +1,8 @@
 #include "discovery/scan_disks.h"
 
-#include <algorithm>
-
-#include "discovery/disk_enumeration.h"
-
-#include "discovery_fixture.h"
-#include "model/gbk_text.h"
+#include "bench/chained_disks.h"
+#include "discovery/boot_sector_label_reader.h"
+#include "scan_fixture.h"
 
 namespace quenbolt {
 namespace {
@@ -14,202 +11,167 @@ namespace {
 std::string records(const PartitionList& list) {
   std::string text;
   for (const PrimaryRecord& r : list.PrimaryList) {
-    text += "P" + std::to_string(r.row) + "," + std::to_string(r.disk) + "," +
-            std::to_string(r.number) + "," + std::to_string(r.flag) + " ";
+    text += "P" + std::to_string(r.row) + "," + std::to_string(r.disk) + "," + std::to_string(r.number) +
+            "," + std::to_string(r.flag) + " ";
   }
   for (const LogicalRecord& r : list.LogicalList) {
-    text += "L" + std::to_string(r.row) + "," + std::to_string(r.disk) + "," +
-            std::to_string(r.number) + " ";
+    text += "L" + std::to_string(r.row) + "," + std::to_string(r.disk) + "," + std::to_string(r.number) + " ";
   }
   return text;
 }
 
-using ScanTest = DiscoveryTest;
-
-TEST_F(ScanTest, ExampleLayoutGivesEveryColumnStoreAndRecord) {
-  // Slot 0 active NTFS, slot 1 a container with two logicals, slot 2 empty, slot 3 FAT32.
-  SimulatedDisk& disk = addDisk(0, table()
-                                       .entry(0, 0x80, 0x07, 2048, 1024)
-                                       .entry(1, 0x00, 0x0F, 206848, 409600)
-                                       .entry(3, 0x00, 0x0B, 616448, 2047));
-  const std::uint64_t base = bytes(206848), second = base + bytes(100100);
-  disk.setSector(base, table().entry(0, 0, 0x07, 63, 3072).entry(1, 0, 0x05, 100100, 200000));
-  disk.setSector(second, table().entry(0, 0x00, 0x0D, 63, 5120));
-
+// Slot 0 active NTFS, slot 1 an "active" container, slot 3 a second active primary. The chain: a
+// logical; an EBR whose slot-0 link leads to an active link row; an active logical of type 0D,
+// which the catalogue does not name.
+TEST_F(ScanTest, ALayoutGivesEveryColumnStoreAndRecord) {
+  constexpr std::uint32_t base = 206848;
+  SimulatedDisk& d = disk(0, table({{0, 0x80, 0x07, 2048, 1024}, {1, 0x80, 0x0F, base, 409600},
+                                    {3, 0x80, 0x0B, 616448, 2047}}));
+  d.put((base + 0ull) * 512, table({{0, 0, 0x07, 63, 3072}, {1, 0, 0x05, 100100, 5000}}));
+  d.put((base + 100100ull) * 512, table({{0, 0, 0x05, 200000, 5000}}));
+  d.put((base + 200000ull) * 512, table({{0, 0x80, 0x0F, 300000, 4096}}));
+  d.put((base + 300000ull) * 512, table({{0, 0x80, 0x0D, 63, 5120}}));
   scan();
-
-  ASSERT_EQ(list.size(), 5u);
-  EXPECT_EQ(column(kDiskColumn), strings({"1", "1", "1", "1", "1"}));
-  EXPECT_EQ(column(kPartitionColumn), strings({"1", "", "2", "3", "4"}));
-  EXPECT_EQ(column(kTypeIdColumn), strings({"07", "0F", "07", "0D", "0B"}));
-  // 0D is not in the catalogue: its name stays empty, the row is otherwise complete.
-  EXPECT_EQ(column(kFormatNameColumn), strings({"NTFS", "扩展 LBA", "NTFS", "", "FAT32"}));
-  EXPECT_EQ(column(kKindColumn), strings({"主，活动", "扩展", "逻辑", "逻辑", "主"}));
-  // Whole MB, halves to even.
-  EXPECT_EQ(column(kCapacityColumn), strings({"0", "200", "2", "2", "1"}));
-  EXPECT_EQ(column(kDriveLetterColumn), strings({"", "", "", "", ""}));
-  for (const PartitionRow& row : list.rows) EXPECT_EQ(row.imageIndex, -1);
-
-  EXPECT_EQ(list.TableSectorOffset, (std::vector<std::uint64_t>{0, 0, base, second, 0}));
-  EXPECT_EQ(list.TypeByteOffset, (std::vector<std::uint32_t>{450, 466, 450, 450, 498}));
-  EXPECT_EQ(list.BootSectorOffsetText,
-            strings({"000000100000", "000006500000", "000006507E00", "0000095E8600",
-                     "000012D00000"}));
+  EXPECT_EQ(column(kDiskColumn), Strings(6, "1"));
+  EXPECT_EQ(column(kPartitionColumn), (Strings{"1", "", "2", "", "3", "4"}));
+  EXPECT_EQ(column(kTypeIdColumn), (Strings{"07", "0F", "07", "0F", "0D", "0B"}));
+  EXPECT_EQ(column(kFormatNameColumn), (Strings{"NTFS", "扩展 LBA", "NTFS", "扩展 LBA", "", "FAT32"}));
+  EXPECT_EQ(column(kKindColumn), (Strings{"主，活动", "扩展", "逻辑", "扩展，活动", "逻辑，活动", "主，活动"}));
+  EXPECT_EQ(column(kCapacityColumn), (Strings{"0", "200", "2", "2", "2", "1"}));
+  EXPECT_EQ(column(kDriveLetterColumn), Strings(6, ""));
+  EXPECT_EQ(list.TableSectorOffset, (std::vector<std::uint64_t>{0, 0, base * 512ull, (base + 200000ull) * 512,
+                                                                (base + 300000ull) * 512, 0}));
+  EXPECT_EQ(list.TypeByteOffset, (std::vector<std::uint32_t>{450, 466, 450, 450, 450, 498}));
+  EXPECT_EQ(list.BootSectorOffsetText, (Strings{"000000100000", "000006500000", "000006507E00", "000015924000",
+                                                "00000F783E00", "000012D00000"}));
   EXPECT_EQ(list.ScannedTypeId, column(kTypeIdColumn));
   EXPECT_EQ(list.ScannedLabel, column(kLabelColumn));
-  EXPECT_EQ(records(list), "P0,0,1,1 P4,0,2,0 L2,0,3 L3,0,4 ");
+  // Link rows count as visits; logicals are numbered after the disk's primaries; only primaries
+  // offer an active flag.
+  EXPECT_EQ(records(list), "P0,0,1,1 P5,0,2,1 L2,0,3 L3,0,4 L4,0,5 ");
+  for (const PartitionRow& row : list.rows) EXPECT_EQ(row.imageIndex, -1);
 }
 
-TEST_F(ScanTest, KindsFollowEachBootIndicatorAndEbrsWhoseEntryZeroIsALinkAreRows) {
-  SimulatedDisk& disk = addDisk(0, table()
-                                       .entry(0, 0x80, 0x07, 2048, 2048)
-                                       .entry(1, 0x80, 0x05, 10000, 100000)  // an "active" container
-                                       .entry(2, 0x80, 0x0C, 4096, 2048));   // a second active primary
-  const std::uint64_t base = bytes(10000);
-  // The first EBR's slot-0 link is followed at once; the EBR it leads to is itself a link in
-  // slot 0 (shown, active), whose link leads to an active logical partition.
-  disk.setSector(base, table().entry(0, 0x00, 0x05, 100, 5000));
-  disk.setSector(base + bytes(100), table().entry(0, 0x80, 0x0F, 200, 4096));
-  disk.setSector(base + bytes(200), table().entry(0, 0x80, 0x07, 63, 2048));
-
-  scan();
-
-  EXPECT_EQ(column(kKindColumn), strings({"主，活动", "扩展", "扩展，活动", "逻辑，活动", "主，活动"}));
-  EXPECT_EQ(column(kPartitionColumn), strings({"1", "", "", "2", "3"}));
-  EXPECT_EQ(column(kCapacityColumn), strings({"1", "49", "2", "1", "1"}));
-  EXPECT_EQ(list.TableSectorOffset, (std::vector<std::uint64_t>{0, 0, base + bytes(100), base + bytes(200), 0}));
-  EXPECT_EQ(list.BootSectorOffsetText[2], offsetText(base + bytes(100) + bytes(200)));
-  // Link rows count as visits; active logicals offer no active flag to change (no PrimaryRecord).
-  EXPECT_EQ(records(list), "P0,0,1,1 P4,0,2,1 L2,0,3 L3,0,4 ");
-}
-
-TEST_F(ScanTest, LogicalNumbersCountOnlyThePrimariesOfTheirOwnDisk) {
-  addPrimaries(0, {2048, 4096});
-  addDisk(1, table().entry(0, 0, 0x0F, 2048, 100000));
-  machine.disk(1).setSector(bytes(2048), table().entry(0, 0, 0x07, 63, 2048).entry(1, 0, 0x05, 4096, 4096));
-  machine.disk(1).setSector(bytes(2048 + 4096), table().entry(0, 0, 0x07, 63, 2048));
+TEST_F(ScanTest, LogicalsCountOnlyThePrimariesOfTheirOwnDisk) {
+  disk(0, table({{0, 0, 0x07, 2048, 2048}, {1, 0, 0x07, 4096, 2048}}));
   // The container comes before the primary, yet its logical is numbered after it.
-  addDisk(2, table().entry(0, 0, 0x0F, 2048, 100000).entry(1, 0, 0x07, 200000, 2048))
-      .setSector(bytes(2048), table().entry(0, 0, 0x07, 63, 2048));
-
+  disk(1, table({{0, 0, 0x0F, 2048, 100000}, {1, 0, 0x07, 200000, 2048}})).put(2048 * 512, table({{0, 0, 0x07, 63, 2048}}));
   scan();
-
-  EXPECT_EQ(column(kDiskColumn), strings({"1", "1", "2", "2", "2", "3", "3", "3"}));
-  EXPECT_EQ(column(kPartitionColumn), strings({"1", "2", "", "1", "2", "", "1", "2"}));
-  EXPECT_EQ(records(list), "P0,0,1,0 P1,0,2,0 P7,2,1,0 L3,1,1 L4,1,2 L6,2,2 ");
+  EXPECT_EQ(column(kPartitionColumn), (Strings{"1", "2", "", "1", "2"}));
+  EXPECT_EQ(records(list), "P0,0,1,0 P1,0,2,0 P4,1,1,0 L3,1,2 ");
 }
 
 TEST_F(ScanTest, ADiskThatCannotBeOpenedOrReadUsesUpItsNumberAndIsNotedWithWhy) {
-  for (unsigned n = 0; n < 10; ++n) addPrimaries(n, {2048});
-  machine.disk(1).failOpen();                                   // not run as administrator
-  machine.disk(2).failOpen(OpenFault::AnyAccess, kEveryTime, 32);  // held by another program
-  machine.disk(3).failRead(0);
-  machine.disk(4).shortRead(0, 100);
-  machine.disk(5).setSector(0, Sector{});                       // blank: no table, no failure
-  machine.disk(6).failRead(0, kEveryTime, kErrorNotReady);      // card readers without a card
-  machine.disk(7).failOpen(OpenFault::AnyAccess, kEveryTime, kErrorNoMediaInDrive);
-  machine.disk(8).failOpen();
+  for (unsigned n = 0; n < 10; ++n) disk(n, table({{0, 0, 0x07, 2048, 2048}}));
+  machine.disks[1].faults = {{FaultOn::Open}};                      // not run as administrator
+  machine.disks[2].faults = {{FaultOn::Open, kAnyOffset, -1, 0, 32}};  // held by another program
+  machine.disks[3].faults = {{FaultOn::Read, 0}};
+  machine.disks[4].faults = {{FaultOn::Read, 0, 100}};
+  machine.disks[5].put(0, Sector{});                                // blank: no table, no failure
+  machine.disks[6].faults = {{FaultOn::Read, 0, -1, 0, kErrorNotReady}};  // card readers without a card
+  machine.disks[7].faults = {{FaultOn::Open, kAnyOffset, -1, 0, kErrorNoMediaInDrive}};
+  machine.disks[8].faults = {{FaultOn::Open}};
   machine.setDiskCount(11);  // the registry lists a disk index 10 that is not there
   scan();
   scan();  // the second scan's record replaces the first's
-  EXPECT_EQ(column(kDiskColumn), strings({"1", "10"}));
-  EXPECT_EQ(records(list), "P0,0,1,0 P1,9,1,0 ");
+  EXPECT_EQ(column(kDiskColumn), (Strings{"1", "10"}));
   EXPECT_EQ(unreadableDisksText(list.unreadableDisks),
-            "磁盘 2、9 无法读取（拒绝访问，请以管理员身份运行）；"
-            "磁盘 3 无法读取（无法打开，系统错误 32）；"
-            "磁盘 4 无法读取（读取第一个扇区失败，系统错误 23）；"
-            "磁盘 5 无法读取（第一个扇区读取不完整）；"
+            "磁盘 2、9 无法读取（拒绝访问，请以管理员身份运行）；磁盘 3 无法读取（无法打开，系统错误 32）；"
+            "磁盘 4 无法读取（读取第一个扇区失败，系统错误 23）；磁盘 5 无法读取（第一个扇区读取不完整）；"
             "磁盘 11 无法读取（设备不存在）");
-  // Nothing further is read from a disk whose MBR failed, and it is closed.
-  const std::vector<std::string>& journal = machine.journal();
-  const auto opened = std::find(journal.begin(), journal.end(), "open 3 read ok");
-  ASSERT_GE(journal.end() - opened, 3);
-  EXPECT_EQ(std::vector<std::string>(opened + 1, opened + 3), strings({"read 3 0x0 failed", "close 3"}));
-  EXPECT_EQ(machine.openHandles(), 0u);
+  EXPECT_EQ(unreadableDiskLine(list.unreadableDisks[0]), "磁盘 2 无法读取（拒绝访问，请以管理员身份运行）");
+  EXPECT_EQ(machine.logged("read 3 "), (Strings{"0x0 failed", "0x0 failed"})) << "nothing more of disk 3";
+  EXPECT_EQ(machine.openHandles, 0u);
 }
 
 TEST_F(ScanTest, OnlyADwordCountDecidesHowManyDisksAreTried) {
-  for (unsigned n = 0; n < 3; ++n) addPrimaries(n, {2048});
-  machine.removeValue(kDiskEnumKey, "Count");
-  auto disksOpened = [&] {
-    machine.clearLogs();
+  for (unsigned n = 0; n < 3; ++n) disk(n, table({{0, 0, 0x07, 2048, 2048}}));
+  const std::pair<RegistryValue, std::size_t> counts[] = {
+      {std::string("2"), 0}, {std::vector<std::uint8_t>{2, 0, 0, 0}, 0}, {0xFFFFFFFFu, 0}, {2u, 2}};
+  for (const auto& [count, opened] : counts) {
+    machine.enumValues["COUNT"] = count;
+    machine.log.clear();
     scan();
-    std::vector<unsigned> opened;
-    for (const DiskAccessRecord& r : machine.diskLog(DiskOp::Open)) opened.push_back(r.disk);
-    return opened;
-  };
-  EXPECT_EQ(disksOpened(), std::vector<unsigned>{}) << "no Count value";
-  machine.setString(kDiskEnumKey, "Count", "2");
-  EXPECT_EQ(disksOpened(), std::vector<unsigned>{}) << "Count as text";
+    EXPECT_EQ(machine.logged("open ").size(), opened);
+  }
+  machine.enumValues.erase("COUNT");
+  scan();
   EXPECT_TRUE(list.rows.empty());
-  machine.setBinary(kDiskEnumKey, "Count", {2, 0, 0, 0});
-  EXPECT_EQ(disksOpened(), std::vector<unsigned>{}) << "Count as binary";
-  machine.setDiskCount(0xFFFFFFFFu);
-  EXPECT_EQ(disksOpened(), std::vector<unsigned>{}) << "a negative Count";
-  machine.setDiskCount(2);
-  EXPECT_EQ(disksOpened(), (std::vector<unsigned>{0, 1})) << "Count 2 with three disks";
 }
 
-TEST_F(ScanTest, EachScanRebuildsEverythingFromScratchUnderOneWaitCursor) {
-  SimulatedDisk& disk = addDisk(0, table().entry(0, 0, 0x07, 2048, 2048).entry(1, 0, 0x05, 8192, 8192));
-  disk.setSector(bytes(8192), table().entry(0, 0, 0x07, 63, 2048));
-  machine.mountVolume('C', volumeAt(0, bytes(2048), "SYSTEM"));
+TEST_F(ScanTest, EachScanRebuildsEverythingFromScratch) {
+  SimulatedDisk& d = disk(0, table({{0, 0, 0x07, 2048, 2048}, {1, 0, 0x05, 8192, 8192}}));
+  d.put(8192 * 512, table({{0, 0, 0x07, 63, 2048}}));
+  mount('C', 0, 2048, "SYSTEM");
   scan();
   ASSERT_EQ(list.size(), 3u);
   list.rows[0][kLabelColumn] = "EDITED";
-
-  disk.setSector(0, table().entry(2, 0x00, 0x1C, 4096, 2048));
-  machine.clearLogs();
+  d.put(0, table({{2, 0, 0x1C, 4096, 2048}}));
   scan();
-
   ASSERT_EQ(list.size(), 1u);
   EXPECT_EQ(list.rows[0][kTypeIdColumn], "1C");
   EXPECT_EQ(list.rows[0][kLabelColumn], "");
   EXPECT_EQ(list.rows[0][kDriveLetterColumn], "");
-  EXPECT_EQ(list.rows[0].imageIndex, -1);
   EXPECT_EQ(list.TypeByteOffset, (std::vector<std::uint32_t>{482}));
   EXPECT_EQ(records(list), "P0,0,1,0 ");
-  EXPECT_EQ(list.ScannedLabel.size(), 1u);
-  const std::vector<std::string>& journal = machine.journal();
-  EXPECT_EQ(journal.front(), "cursor wait");
-  EXPECT_EQ(journal.back(), "cursor arrow");
-  EXPECT_EQ(std::count(journal.begin(), journal.end(), "cursor wait"), 1);
-  EXPECT_TRUE(machine.statusTexts().empty());
+  EXPECT_EQ(list.ScannedLabel, Strings{""});
+  EXPECT_EQ(machine.cursor, Cursor::Arrow);
 }
 
-TEST_F(ScanTest, HiddenFat32RowsTakeTheirBootSectorLabelWhateverTheVolumeSays) {
-  SimulatedDisk& disk = addDisk(0, table()
-                                       .entry(0, 0, 0xBC, 2048, 2048)
-                                       .entry(1, 0, 0x0B, 4096, 2048)
-                                       .entry(2, 0, 0x1B, 8192, 2048)
-                                       .entry(3, 0, 0x1C, 16384, 2048));
-  disk.setSector(bytes(2048), fat32BootSector("Boot BC"));
-  disk.setSector(bytes(4096), fat32BootSector("BOOT 0B"));
-  disk.setSector(bytes(8192), fat32BootSector("HIDDEN"));
-  disk.setSector(bytes(16384), fat16BootSector("FAT16"));
-  machine.mountVolume('D', volumeAt(0, bytes(2048), "VOLUME BC", 3 * kMiB));
-  machine.mountVolume('E', volumeAt(0, bytes(4096), "VOLUME 0B"));
-
+// Hidden FAT32 rows (1B, 1C, BC) take the label of their boot sector, trimmed, whatever the volume
+// says; no other row's boot sector is read.
+TEST_F(ScanTest, HiddenFat32RowsTakeTheLabelOfTheirBootSector) {
+  SimulatedDisk& d = disk(0, table({{0, 0, 0xBC, 2048, 2048}, {1, 0, 0x0B, 4096, 2048}, {2, 0, 0x1B, 8192, 2048},
+                                    {3, 0, 0x1C, 16384, 2048}}));
+  Sector odd = fat32Boot("");
+  place(odd, 0x47, std::string("My Data\0\0\0\0", 11) + "fat32");  // NUL padding, lower case
+  d.put(2048 * 512, fat32Boot("Boot BC"));
+  d.put(4096 * 512, fat32Boot("BOOT 0B"));
+  d.put(8192 * 512, odd);
+  d.put(16384 * 512, ntfsBoot());
+  mount('D', 0, 2048, "VOLUME BC", 3 * kMiB);
+  mount('E', 0, 4096, "VOLUME 0B");
   scan();
-
-  EXPECT_EQ(column(kLabelColumn), strings({"Boot BC", "VOLUME 0B", "HIDDEN", ""}));
+  EXPECT_EQ(column(kLabelColumn), (Strings{"Boot BC", "VOLUME 0B", "My Data", ""}));
   EXPECT_EQ(list.ScannedLabel, column(kLabelColumn));
-  // The volume facts of the BC row stay; only its label comes from the boot sector.
-  EXPECT_EQ(list.rows[0][kDriveLetterColumn], "D");
   EXPECT_EQ(list.rows[0][kFreeSpaceColumn], "3");
-  // The boot sector of the plain FAT32 row is never read.
-  for (const DiskAccessRecord& r : machine.diskLog(DiskOp::Read)) EXPECT_NE(r.offset, bytes(4096));
-  EXPECT_EQ(machine.openHandles(), 0u);
+  EXPECT_TRUE(machine.logged("read 0 0x200000 ").empty());
+  // A read that fails or comes back short, an offset text the scan never writes: no label.
+  d.faults = {{FaultOn::Read, 2048 * 512, 0x60, 1}, {FaultOn::Read, 8192 * 512, -1, 1}};
+  list.BootSectorOffsetText[3] = "00000000ZZZZ";
+  d.put(0, fat32Boot("NOT HERE"));  // where the lenient hex rule would read "00000000ZZZZ"
+  EXPECT_EQ(readBootSectorLabel(platform, list, 0), "");
+  EXPECT_EQ(readBootSectorLabel(platform, list, 2), "");
+  EXPECT_EQ(readBootSectorLabel(platform, list, 3), "");
+  EXPECT_EQ(readBootSectorLabel(platform, list, 0), "Boot BC");
+  EXPECT_TRUE(machine.logged("status ").empty());
+  // The disk cannot be opened again: eleven blanks, and the status line says why.
+  d.faults = {{FaultOn::Open}};
+  EXPECT_EQ(readBootSectorLabel(platform, list, 0), std::string(11, ' '));
+  EXPECT_EQ(machine.logged("status "), Strings{"打开磁盘失败"});
+  EXPECT_EQ(machine.openHandles, 0u);
 }
 
-TEST_F(ScanTest, AHiddenRowWhoseDiskCannotBeOpenedAgainShowsElevenBlanks) {
-  addDisk(0, table().entry(0, 0, 0x1C, 2048, 2048)).setSector(bytes(2048), fat32BootSector("HIDDEN"));
-  machine.disk(0).failOpen(OpenFault::AnyAccess, 2);  // the scan's own open succeeds, the reader's fails
-  scan();
-  ASSERT_EQ(list.size(), 1u);
-  EXPECT_EQ(list.rows[0][kLabelColumn], std::string(11, ' '));
-  EXPECT_EQ(list.ScannedLabel[0], std::string(11, ' '));
-  EXPECT_EQ(machine.statusTexts(), strings({"打开磁盘失败"}));
+// One read per table sector and one per hidden row's boot sector; one open per disk and one per
+// hidden row; every store keeps a place for every row.
+TEST(ScanCost, ReadsAndOpensAreExactlyWhatTheDisksNeed) {
+  const bench::ChainedDisks shapes[] = {{1, 10}, {4, 100}, {32, 1000}};
+  for (const bench::ChainedDisks& shape : shapes) {
+    SCOPED_TRACE(std::to_string(shape.disks) + " disks, chains of " + std::to_string(shape.logicals));
+    SimulatedMachine machine;
+    const bench::ScanCost cost = bench::layChainedDisks(machine, shape);
+    Platform platform = machine.platform();
+    PartitionList list;
+    scanDisks(platform, TypeCatalogue(), list);
+    EXPECT_EQ(machine.logged("read ").size(), cost.tableSectors + cost.hiddenBootSectors);
+    EXPECT_EQ(machine.logged("open ").size(), shape.disks + cost.hiddenBootSectors);
+    EXPECT_EQ(list.size(), cost.rows);
+    for (std::size_t store : {list.TableSectorOffset.size(), list.TypeByteOffset.size(), list.BootSectorOffsetText.size(),
+                              list.ScannedTypeId.size(), list.ScannedLabel.size()}) {
+      EXPECT_EQ(store, list.size());
+    }
+    EXPECT_EQ(list.LogicalList.back().number, shape.logicals + 1);
+  }
 }
 
 }  // namespace

@@ -4,167 +4,102 @@
 
 #include <map>
 
-#include "support/table_sector_builder.h"
+#include "support/sectors.h"
 
 namespace quenbolt {
 namespace {
 
-// A sparse disk: absent sectors read as zeros. Every read is logged.
-struct Disk {
-  std::map<std::uint64_t, Sector> sectors;  // by byte offset
-  std::vector<std::uint64_t> reads;
+using Disk = std::map<std::uint64_t, Sector>;  // by sector; absent sectors read as zeros
 
-  Disk& put(std::uint64_t sector, const Sector& content) {
-    sectors[sector * 512] = content;
-    return *this;
-  }
-  std::vector<LayoutRow> walk() {
-    return walkDiskLayout(sectors[0], [this](std::uint64_t offset, Sector& sector) {
-      reads.push_back(offset);
-      const auto it = sectors.find(offset);
-      sector = it == sectors.end() ? Sector{} : it->second;
-      return true;
-    });
-  }
+struct Walked {
+  std::vector<LayoutRow> rows;
+  std::vector<std::uint64_t> reads;  // sectors
 };
 
-TableSector table() { return TableSector().signature(); }
-// An EBR with a small logical in slot 0 and a link to `next` (relative to the container) in slot 1.
-Sector ebr(std::uint32_t next, std::uint8_t type = 0x07) {
-  return table().entry(0, 0, type, 1, 10).entry(1, 0, 0x05, next, 10);
-}
-bool valid(const Sector& sector) { return PartitionTable(sector).isValid(); }
-
-TEST(TableValidity, OnlyTheSignatureAndEntryZerosBootIndicatorCount) {
-  EXPECT_FALSE(valid(Sector{}));
-  const TableSector sound = table().entry(1, 0x01, 0x07, 63, 100).entry(3, 0xFF, 0x07, 200, 100);
-  EXPECT_TRUE(valid(sound));
-  EXPECT_TRUE(valid(TableSector(sound).entry(0, 0x80, 0x07, 1000, 100)));
-  EXPECT_FALSE(valid(TableSector(sound).entry(0, 0x01, 0x07, 1000, 100)));
-  EXPECT_FALSE(valid(TableSector(sound).byte(511, 0xAB)));
-  // An invalid MBR yields no rows, however sound its entries look.
-  EXPECT_TRUE(Disk().put(0, TableSector(sound).entry(0, 0x01, 0x07, 2048, 4096)).walk().empty());
+Walked walk(Disk disk) {
+  Walked w;
+  w.rows = walkDiskLayout(disk[0], [&](std::uint64_t offset, Sector& sector) {
+    w.reads.push_back(offset / 512);
+    sector = disk.count(offset / 512) ? disk[offset / 512] : Sector{};
+    return true;
+  });
+  return w;
 }
 
-TEST(DiskLayout, UsedEntriesAreThoseWithASectorCount) {
-  Disk disk;
-  disk.put(0, table()
-                  .entry(0, 0, 0x07, 2048, 0)    // type but no count: unused
-                  .entry(1, 0, 0x00, 4096, 10)   // type 00 with a count: listed
-                  .entry(2, 0, 0x85, 8192, 10));  // listed, never followed
-  const auto rows = disk.walk();
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[0].slot, 1u);
-  EXPECT_EQ(rows[0].typeByteOffset, 0x1D2u);
-  EXPECT_EQ(rows[1].source, RowSource::Primary);
-  EXPECT_TRUE(disk.reads.empty());
+TEST(TableSector, OnlyTheSignatureAndEntryZerosBootIndicatorDecideValidity) {
+  const Sector sound = table({{1, 0x01, 0x07, 63, 100}, {3, 0xFF, 0x07, 200, 100}});
+  EXPECT_TRUE(PartitionTable(sound).isValid());
+  EXPECT_FALSE(PartitionTable(Sector{}).isValid());
+  EXPECT_FALSE(PartitionTable(table({{0, 0x01, 0x07, 1000, 100}})).isValid());
+  EXPECT_TRUE(PartitionTable(table({{0, 0x80, 0x07, 1000, 100}})).isValid());
+  EXPECT_FALSE(PartitionTable(table({{0, 0x80, 0x07, 1000, 100}}, false)).isValid());
+  // An invalid MBR yields no rows however sound its other entries; a used entry is one with a
+  // sector count, whatever its type, and 85 is listed but never followed.
+  EXPECT_TRUE(walk({{0, table({{0, 0x01, 0x07, 2048, 4096}, {1, 0, 0x07, 9000, 10}})}}).rows.empty());
+  const Walked w = walk({{0, table({{0, 0, 0x07, 2048, 0}, {1, 0, 0x00, 4096, 10}, {2, 0, 0x85, 8192, 10}})}});
+  ASSERT_EQ(w.rows.size(), 2u);
+  EXPECT_EQ(w.rows[0].typeByteOffset, 0x1D2u);
+  EXPECT_EQ(w.rows[1].source, RowSource::Primary);
+  EXPECT_TRUE(w.reads.empty());
 }
 
-// Slot 0 primary, slot 1 container with two logicals, slot 2 empty, slot 3 primary.
-TEST(DiskLayout, NumbersRowsForDisplayAndForTheSystem) {
-  Disk disk;
-  disk.put(0, table()
-                  .entry(0, 0x80, 0x07, 2048, 2048)
-                  .entry(1, 0x00, 0x0F, 10000, 50000)
-                  .entry(3, 0x00, 0x0B, 70000, 2048));
-  disk.put(10000, table().entry(0, 0, 0x07, 63, 1000).entry(1, 0, 0x05, 2000, 1063));
-  disk.put(12000, table().entry(0, 0, 0x06, 63, 1000));
-  const auto rows = disk.walk();
-  ASSERT_EQ(rows.size(), 5u);
-  const unsigned display[] = {1, 0, 2, 3, 4};
-  const unsigned system[] = {1, 0, 3, 4, 2};
-  for (std::size_t r = 0; r < rows.size(); ++r) {
-    EXPECT_EQ(rows[r].displayNumber, display[r]) << "row " << r;
-    EXPECT_EQ(rows[r].systemNumber, system[r]) << "row " << r;
+// Slot 0 a primary, slot 1 a container, slot 3 a primary. The chain: a logical; an EBR whose
+// slot-0 link is followed at once to an EBR whose entry 0 is itself a link (a row without a
+// number, its link taken from entry 0); a last logical. Links count from the container's start,
+// logicals from their EBR; logicals are numbered for the system after every primary.
+TEST(DiskLayout, NumbersAndLocatesEveryRowInWalkOrder) {
+  const Walked w = walk({{0, table({{0, 0x80, 0x07, 2048, 2048}, {1, 0, 0x0F, 10000, 50000},
+                                    {2, 0, 0x07, 9000, 0}, {3, 0, 0x0B, 70000, 2048}})},
+                         {10000, table({{0, 0, 0x07, 63, 1000}, {1, 0, 0x05, 2000, 10}})},
+                         {12000, table({{0, 0, 0x05, 3000, 10}, {1, 0, 0x05, 9999, 10}})},
+                         {13000, table({{0, 0x80, 0x0F, 4000, 10}, {1, 0, 0x05, 9999, 10}})},
+                         {14000, table({{0, 0, 0x06, 63, 1000}})}});
+  const struct { RowSource source; unsigned display, system; std::uint64_t table, start; std::uint32_t typeByte; } rows[] = {
+      {RowSource::Primary, 1, 1, 0, 2048, 0x1C2},       {RowSource::Container, 0, 0, 0, 10000, 0x1D2},
+      {RowSource::Ebr, 2, 3, 10000, 10063, 0x1C2},      {RowSource::Ebr, 0, 4, 13000, 17000, 0x1C2},
+      {RowSource::Ebr, 3, 5, 14000, 14063, 0x1C2},      {RowSource::Primary, 4, 2, 0, 70000, 0x1F2}};
+  ASSERT_EQ(w.rows.size(), 6u);
+  for (std::size_t r = 0; r < 6; ++r) {
+    SCOPED_TRACE(r);
+    EXPECT_EQ(w.rows[r].source, rows[r].source);
+    EXPECT_EQ(w.rows[r].displayNumber, rows[r].display);
+    EXPECT_EQ(w.rows[r].systemNumber, rows[r].system);
+    EXPECT_EQ(w.rows[r].tableSectorOffset, rows[r].table * 512);
+    EXPECT_EQ(w.rows[r].partitionOffset, rows[r].start * 512);
+    EXPECT_EQ(w.rows[r].typeByteOffset, rows[r].typeByte);
   }
-  EXPECT_EQ(rows[2].partitionOffset, 10063 * 512ull);
-  EXPECT_EQ(rows[3].tableSectorOffset, 12000 * 512ull);  // the link counts from the container
-  EXPECT_EQ(rows[3].partitionOffset, 12063 * 512ull);    // the logical counts from its EBR
-  EXPECT_EQ(rows[3].typeByteOffset, 0x1C2u);
-  EXPECT_EQ(rows[4].typeByteOffset, 0x1F2u);
+  EXPECT_EQ(w.reads, (std::vector<std::uint64_t>{10000, 12000, 13000, 14000}));
 }
 
-TEST(ChainWalk, FollowsASlotZeroLinkAtOnceFromTheContainerStart) {
-  Disk disk;
-  disk.put(0, table().entry(0, 0, 0x05, 1000, 9000));
-  disk.put(1000, ebr(200));                                // a logical, then a link to 1200
-  disk.put(1200, table().entry(0, 0, 0x05, 500, 10));      // slot-0 link to 1500, not 1700
-  disk.put(1500, table().entry(0, 0x80, 0x0C, 63, 100));  // the row comes from here
-  const auto rows = disk.walk();
-  ASSERT_EQ(rows.size(), 3u);
-  EXPECT_EQ(rows[2].tableSectorOffset, 1500 * 512ull);
-  EXPECT_EQ(rows[2].entry.type, 0x0C);
-  EXPECT_TRUE(rows[2].entry.isActive());
-  EXPECT_EQ(rows[2].displayNumber, 2u);
-  EXPECT_EQ(rows[2].systemNumber, 2u);
-}
-
-TEST(ChainWalk, CarriesLogicalStartsIntoTheHighHalf) {
-  Disk disk;  // the EBR at 0xFFFFFE00 is sector 8388607
-  disk.put(0, table().entry(0, 0, 0x0F, 8388607, 1000));
-  disk.put(8388607, table().entry(0, 0, 0x07, 63, 900));
-  const auto rows = disk.walk();
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[1].partitionOffset, 0x100007C00ull);
-}
-
-TEST(ChainWalk, AnInvalidFirstEbrEndsTheWalkButALaterOneIsWalkedThrough) {
-  Disk first;  // no signature, but a link
-  first.put(0, table().entry(0, 0, 0x05, 100, 1000));
-  first.put(100, TableSector().entry(1, 0, 0x05, 50, 10));
-  EXPECT_EQ(first.walk().size(), 1u);
-
-  Disk signatureOnly;  // a valid first EBR with nothing in it is one empty logical
-  signatureOnly.put(0, table().entry(0, 0, 0x05, 12288, 8192)).put(12288, table());
-  const auto empty = signatureOnly.walk();
-  ASSERT_EQ(empty.size(), 2u);
-  EXPECT_EQ(empty[1].entry.type, 0x00);
-  EXPECT_EQ(empty[1].entry.sectorCount, 0u);
-
-  Disk middle;
-  middle.put(0, table().entry(0, 0, 0x05, 100, 1000)).put(100, ebr(50));
-  middle.put(150, TableSector().entry(0, 0, 0x07, 1, 10).entry(1, 0, 0x05, 80, 10));
-  middle.put(180, table().entry(0, 0, 0x0B, 1, 10));
-  const auto rows = middle.walk();
-  ASSERT_EQ(rows.size(), 3u);
-  EXPECT_EQ(rows[2].tableSectorOffset, 180 * 512ull);
-  EXPECT_EQ(rows[2].systemNumber, 2u);  // the invalid EBR was no visit
-}
-
-TEST(ChainWalk, EndsWhenALinkLeadsBackToAnEbrAlreadyRead) {
-  Disk pair;  // 100 -> 150 -> 160 -> 150
-  pair.put(0, table().entry(0, 0, 0x05, 100, 1000));
-  pair.put(100, ebr(50)).put(150, ebr(60)).put(160, ebr(50));
-  EXPECT_EQ(pair.walk().size(), 4u);
-  EXPECT_EQ(pair.reads.size(), 3u);
-
-  // A slot-0 link of start 0 leads back to the first EBR; it is not a zero link.
-  Disk slotZero;
-  slotZero.put(0, table().entry(0, 0, 0x05, 100, 1000));
-  slotZero.put(100, ebr(50)).put(150, table().entry(0, 0, 0x0F, 0, 10));
-  EXPECT_EQ(slotZero.walk().size(), 2u);
-
-  // Two containers sharing one chain: it is walked once.
-  Disk shared;
-  shared.put(0, table().entry(0, 0, 0x05, 100, 1000).entry(1, 0, 0x0F, 100, 1000));
-  shared.put(100, table().entry(0, 0, 0x07, 1, 10));
-  EXPECT_EQ(shared.walk().size(), 3u);
-
-  // A container starting at the MBR yields no logicals and no read.
-  Disk atMbr;
-  atMbr.put(0, table().entry(0, 0, 0x05, 0, 1000).entry(1, 0, 0x07, 2048, 1000));
-  EXPECT_EQ(atMbr.walk().size(), 2u);
-  EXPECT_TRUE(atMbr.reads.empty());
-}
-
-TEST(ChainWalk, BoundsTheReadsOfOneDisk) {
-  Disk disk;
-  const std::uint32_t chain = static_cast<std::uint32_t>(kMaxEbrReadsPerDisk) + 100;
-  disk.put(0, table().entry(0, 0, 0x05, 1, chain * 2 + 2));
-  for (std::uint32_t i = 0; i < chain; ++i) disk.put(1 + 2 * i, ebr(2 * (i + 1), 0x83));
-  const auto rows = disk.walk();
-  EXPECT_EQ(disk.reads.size(), kMaxEbrReadsPerDisk);
-  EXPECT_EQ(rows.size(), kMaxEbrReadsPerDisk + 1);  // the container and one row per EBR read
+TEST(ChainWalk, EndsOnlyAtAZeroLinkALoopTheMbrOrTheReadBudget) {
+  const Sector logical = table({{0, 0, 0x07, 1, 10}});
+  auto ebr = [](std::uint32_t next) { return table({{0, 0, 0x07, 1, 10}, {1, 0, 0x05, next, 10}}); };
+  const Sector container = table({{0, 0, 0x05, 100, 1000}});
+  const struct { const char* what; Disk disk; std::size_t rows; std::vector<std::uint64_t> reads; } cases[] = {
+      {"first EBR invalid: the container alone", {{0, container}, {100, table({{1, 0, 0x05, 50, 10}}, false)}}, 1, {100}},
+      {"first EBR only 55 AA: one empty logical", {{0, container}, {100, table({})}}, 2, {100}},
+      {"an invalid EBR in the middle is walked through",
+       {{0, container}, {100, ebr(50)}, {150, table({{0, 0, 0x07, 1, 10}, {1, 0, 0x05, 80, 10}}, false)}, {180, logical}},
+       3, {100, 150, 180}},
+      {"a loop back to an EBR read before", {{0, container}, {100, ebr(50)}, {150, ebr(60)}, {160, ebr(50)}}, 4, {100, 150, 160}},
+      {"a slot-0 link of start 0 leads back", {{0, container}, {100, ebr(50)}, {150, table({{0, 0, 0x0F, 0, 10}})}}, 2, {100, 150}},
+      {"two containers share one chain", {{0, table({{0, 0, 0x05, 100, 1000}, {1, 0, 0x0F, 100, 1000}})}, {100, logical}}, 3, {100}},
+      {"a container at the MBR", {{0, table({{0, 0, 0x05, 0, 1000}, {1, 0, 0x07, 2048, 1000}})}}, 2, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Walked w = walk(c.disk);
+    EXPECT_EQ(w.rows.size(), c.rows);
+    EXPECT_EQ(w.reads, c.reads);
+  }
+  Disk chain{{0, table({{0, 0, 0x05, 1, 0x7FFFFFFF}})}};
+  for (std::uint32_t i = 0; i < kMaxEbrReadsPerDisk + 100; ++i) chain[1 + 2 * i] = ebr(2 * (i + 1));
+  const Walked w = walk(chain);
+  EXPECT_EQ(w.reads.size(), kMaxEbrReadsPerDisk);
+  EXPECT_EQ(w.rows.size(), kMaxEbrReadsPerDisk + 1);
+  // An EBR at 0xFFFFFE00 with a logical 63 sectors on: the sum carries into the high half.
+  EXPECT_EQ(walk({{0, table({{0, 0, 0x0F, 8388607, 1000}})}, {8388607, table({{0, 0, 0x07, 63, 900}})}})
+                .rows.at(1).partitionOffset, 0x100007C00ull);
 }
 
 }  // namespace

@@ -1,0 +1,65 @@
+#pragma once
+// The sectors tests lay onto disks, written field by field as the on-disk formats define them.
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+
+#include "model/sector.h"
+
+namespace quenbolt {
+
+// `bytes` little-endian bytes of `value`.
+inline std::string le(std::uint64_t value, unsigned bytes) {
+  std::string out;
+  for (unsigned i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i));
+  return out;
+}
+
+inline void place(Sector& sector, std::size_t at, const std::string& bytes) {
+  for (std::size_t i = 0; i < bytes.size(); ++i) sector[at + i] = static_cast<std::uint8_t>(bytes[i]);
+}
+
+// One partition table entry: slot 0 to 3, boot indicator, type, start sector, sector count.
+struct Entry {
+  unsigned slot;
+  std::uint8_t boot, type;
+  std::uint32_t start, count;
+};
+
+// An MBR or EBR holding `entries` and, unless told otherwise, the signature 55 AA.
+inline Sector table(std::initializer_list<Entry> entries, bool signature = true) {
+  Sector s{};
+  for (const Entry& e : entries) {
+    place(s, 0x1BE + 16 * e.slot, std::string(1, static_cast<char>(e.boot)) + le(0, 3) +
+                                      static_cast<char>(e.type) + le(0, 3) + le(e.start, 4) + le(e.count, 4));
+  }
+  if (signature) place(s, 0x1FE, "\x55\xAA");
+  return s;
+}
+
+// A FAT32 boot sector: 512-byte sectors, 8 to a cluster, 32 reserved sectors, two FATs of 1024
+// sectors, the root directory in cluster 2 (kFat32RootSector sectors in), BPB_BkBootSec `backup`
+// (0: none); `label` at 0x47 as given, blank-padded, not upper-cased.
+constexpr std::uint64_t kFat32RootSector = 32 + 2 * 1024;
+inline Sector fat32Boot(const std::string& label, unsigned backup = 0) {
+  Sector s{};
+  place(s, 0, "\xEB\x58\x90MSDOS5.0" + le(512, 2) + "\x08" + le(32, 2) + "\x02");
+  place(s, 0x15, "\xF8");
+  place(s, 0x24, le(1024, 4));
+  place(s, 0x2C, le(2, 4));
+  place(s, 0x32, le(backup, 2));
+  place(s, 0x42, "\x29" + le(0x1234ABCD, 4) + (label + std::string(11, ' ')).substr(0, 11) + "FAT32   ");
+  place(s, 0x1FE, "\x55\xAA");
+  return s;
+}
+
+// An NTFS boot sector: no label field at all, and 55 AA like every boot sector.
+inline Sector ntfsBoot() {
+  Sector s{};
+  place(s, 0, "\xEB\x52\x90NTFS    " + le(512, 2) + "\x08");
+  place(s, 0x1FE, "\x55\xAA");
+  return s;
+}
+
+}  // namespace quenbolt
