@@ -28,8 +28,9 @@ std::string upper(std::string text) {
   return text;
 }
 
-// The first `max` bytes, without a lead byte left alone at the end.
+// The first `max` bytes; one fewer when the cut would leave a lead byte alone at the end.
 std::string cut(const std::string& text, std::size_t max) {
+  if (text.size() <= max) return text;
   std::size_t keep = 0;
   while (keep < text.size()) {
     const std::size_t width = isLead(static_cast<unsigned char>(text[keep])) ? 2 : 1;
@@ -218,6 +219,8 @@ void plantFaults(Chooser& c, SimulatedMachine& m) {
   }
 }
 
+std::string labelField(const std::string& label) { return upper((cut(label, 11) + std::string(11, ' ')).substr(0, 11)); }
+
 std::vector<std::string> writesWithoutFullRead(const std::vector<std::string>& log) {
   std::vector<std::string> problems;
   bool failed = false;
@@ -314,7 +317,7 @@ std::vector<std::string> checkBatchRun(const SimulatedMachine& before, const Sim
     const Sector boot = sectorAt(d, p->start);
     if (fat32Types.count(hex2(p->type)) && p->start > d.size - 512) failure = true;  // its boot sector cannot be read
     if (!fat32Types.count(hex2(p->type)) || upper(std::string(boot.begin() + 0x52, boot.begin() + 0x57)) != "FAT32") continue;
-    const std::string stored = upper(cut(label, 11) + std::string(11 - cut(label, 11).size(), ' '));
+    const std::string stored = labelField(label);
     if (!isFat32Of512(boot)) {
       failure = true;
       continue;

@@ -69,6 +69,10 @@ void plantFaults(Chooser& chooser, SimulatedMachine& machine);
 std::vector<std::string> checkBatchRun(const SimulatedMachine& before, const SimulatedMachine& after,
                                        const std::vector<std::string>& args, int status, bool faults);
 
+// The 11 bytes a label is stored as in a FAT32 boot sector: cut without halving a character,
+// blank-padded, a to z upper-cased.
+std::string labelField(const std::string& label);
+
 // Every write of the log follows a full read of its sector on the same handle, with no failed read
 // between; the problems otherwise.
 std::vector<std::string> writesWithoutFullRead(const std::vector<std::string>& log);

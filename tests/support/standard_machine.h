@@ -108,27 +108,30 @@ struct Bench {
     machine.log.clear();
   }
 
-  // Empty when every disk is as before apart from `changes`; else where it is not.
-  std::string unexpectedBytes(const std::vector<ByteChange>& changes) const {
-    std::map<unsigned, DiskBytes> expected = before;
+  // Where the disks differ from how they were apart from `changes`, byte by byte ("disk 0 byte 0x1C2").
+  std::vector<std::string> differences(const std::vector<ByteChange>& changes) const {
+    std::map<unsigned, DiskBytes> expected = before, actual = machine.contents();
     for (const ByteChange& c : changes) {
       for (std::size_t i = 0; i < c.bytes.size(); ++i) {
         expected[c.disk][(c.offset + i) / 512][(c.offset + i) % 512] = static_cast<std::uint8_t>(c.bytes[i]);
       }
     }
-    for (const auto& [disk, sectors] : machine.contents()) {
-      for (auto& [index, sector] : expected[disk]) {
-        const auto found = sectors.find(index);
+    std::vector<std::string> found;
+    for (auto& [disk, sectors] : actual) {
+      for (const auto& entry : expected[disk]) sectors.emplace(entry.first, Sector{});
+      for (const auto& [index, sector] : sectors) {
+        const Sector& want = expected[disk].count(index) ? expected[disk][index] : Sector{};
         for (std::size_t i = 0; i < 512; ++i) {
-          if ((found == sectors.end() ? 0 : found->second[i]) == sector[i]) continue;
-          return "disk " + std::to_string(disk) + " byte " + hexText(index * 512 + i);
+          if (sector[i] != want[i]) found.push_back("disk " + std::to_string(disk) + " byte " + hexText(index * 512 + i));
         }
       }
-      for (const auto& entry : sectors) {
-        if (!expected[disk].count(entry.first)) return "disk " + std::to_string(disk) + " sector " + std::to_string(entry.first);
-      }
     }
-    return "";
+    return found;
+  }
+  // Empty when every disk is as before apart from `changes`; else the first byte that is not.
+  std::string unexpectedBytes(const std::vector<ByteChange>& changes) const {
+    const std::vector<std::string> found = differences(changes);
+    return found.empty() ? "" : found.front();
   }
 
   SimulatedMachine machine;

@@ -1,0 +1,231 @@
+// The five fuzz targets, one executable each: QUENBOLT_FUZZ names the function that takes the
+// input. Whatever the input, an invariant that breaks stops the run with a message.
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <tuple>
+
+#include "cli/command_line.h"
+#include "cli/commands.h"
+#include "discovery/boot_sector_label_reader.h"
+#include "discovery/scan_disks.h"
+#include "editing/boot_sector_label_writer.h"
+#include "model/crc32.h"
+#include "model/gbk_text.h"
+#include "model/gpt_table.h"
+#include "support/oracle.h"
+#include "support/standard_machine.h"
+
+#define CHECK(condition, what)                              \
+  if (!(condition)) {                                       \
+    std::fprintf(stderr, "invariant broken: %s\n", what);   \
+    std::abort();                                           \
+  }
+
+namespace quenbolt {
+namespace fuzz {
+
+// The oracle's builders, steered by the input; an exhausted input answers 0, which ends every loop.
+class FuzzChooser : public oracle::Chooser {
+ public:
+  explicit FuzzChooser(FuzzedDataProvider& in) : in_(in) {}
+  std::uint32_t below(std::uint32_t n) override { return n ? in_.ConsumeIntegralInRange<std::uint32_t>(0, n - 1) : 0; }
+
+ private:
+  FuzzedDataProvider& in_;
+};
+
+bool isFat32Of512(const Sector& s) {
+  return upperCased(std::string(s.begin() + 0x52, s.begin() + 0x57)) == "FAT32" && s[0x0B] == 0 && s[0x0C] == 2;
+}
+
+// The scan over a machine the input describes, raw sectors and failing reads included: it never
+// writes, closes every handle and keeps a value per row in every store; without failing reads its
+// rows are the ones the table sectors hold.
+void scan(FuzzedDataProvider& in) {
+  SimulatedMachine m;
+  FuzzChooser chooser(in);
+  oracle::buildRandomMachine(chooser, m);
+  bool faults = false;
+  for (unsigned extra = in.ConsumeIntegralInRange(0, 6); extra > 0 && m.disks.count(extra % 3); --extra) {
+    SimulatedDisk& d = m.disks[extra % 3];
+    const std::uint64_t at = in.ConsumeIntegralInRange<std::uint64_t>(0, d.size / 512 - 1) * 512;
+    if (in.ConsumeBool()) {
+      d.put(at, in.ConsumeBytesAsString(512));
+    } else {
+      faults = true;
+      d.faults.push_back({FaultOn::Read, in.ConsumeBool() ? at : kAnyOffset, in.ConsumeIntegralInRange(-1, 511),
+                          in.ConsumeIntegralInRange(0u, 4u)});
+    }
+  }
+  const auto before = m.contents();
+  Platform platform = m.platform();
+  PartitionList list;
+  TempLetterList letters;
+  scanWithTemporaryLetters(platform, TypeCatalogue(), list, letters);
+  CHECK(m.contents() == before && m.logged("write ").empty() && m.openHandles == 0, "the scan wrote or left a handle open");
+  for (std::size_t store : {list.TableSectorOffset.size(), list.TypeByteOffset.size(), list.BootSectorOffsetText.size(),
+                            list.ScannedTypeId.size(), list.ScannedLabel.size()}) {
+    CHECK(store == list.size(), "a store beside the list does not hold one value per row");
+  }
+  std::vector<unsigned> unreadable;
+  const std::vector<oracle::Part> parts = oracle::partsOf(m, unreadable);
+  CHECK(faults || !list.GptList.empty() || parts.size() == list.size(), "other rows than the table sectors hold");
+  for (std::size_t r = 0; !faults && list.GptList.empty() && r < parts.size(); ++r) {
+    CHECK(list.rows[r][kDiskColumn] == std::to_string(parts[r].disk + 1) && list.rows[r][kPartitionColumn] == parts[r].number &&
+              list.TableSectorOffset[r] + list.TypeByteOffset[r] == parts[r].typeAt &&
+              parseOffsetText(list.BootSectorOffsetText[r]) == parts[r].start,
+          "a row unlike the entry it comes from");
+  }
+  removeTemporaryLetters(platform, letters);
+  CHECK(m.defined.empty(), "a temporary letter outlives the run");
+}
+
+// Any command line on the standard machine: status 0 to 3, nothing changed without a commit, and
+// only type bytes, boot indicators, label fields and the FAT driver's label entries ever change.
+void command(FuzzedDataProvider& in) {
+  standard::Bench b;
+  const std::string line = "Quenbolt.exe " + in.ConsumeRemainingBytesAsString();
+  const CommandResult r = runCommandStep(b.platform, b.list, splitCommandLine(line));
+  CHECK(r.exitStatus >= 0 && r.exitStatus <= 3 && b.machine.openHandles == 0, "a status outside 0 to 3, or a handle open");
+  CHECK(oracle::writesWithoutFullRead(b.machine.log).empty(), "a write without a full read just before");
+  CHECK(r.ranApplyChanges || (b.machine.contents() == b.before && b.machine.logged("label ").empty()),
+        "changed without a commit");
+  CHECK(!r.ranApplyChanges || r.exitStatus == (r.report.succeeded() ? 0 : 1), "the status hides a failed write");
+  for (const std::string& byte : b.differences({})) {
+    const std::uint64_t at = std::stoull(byte.substr(byte.find("0x")), nullptr, 16) % 512;
+    CHECK((at >= 0x1BE && at < 0x1FE && (at - 0x1BE) % 16 % 4 == 0) || (at >= 0x47 && at < 0x52) ||
+              !b.machine.logged("fat ").empty(),
+          "a byte changed that no command changes");
+  }
+}
+
+// A row whose disk, offset text, sector, label and faults come from the input: the reader gives a
+// trimmed field; the writer changes only the label field of FAT32 sectors of 512-byte sectors,
+// and what it stores there, when it reports no failure, is the label as the field holds it.
+void boot_label(FuzzedDataProvider& in) {
+  SimulatedMachine m;
+  SimulatedDisk& d = m.addDisk(0, 1ull << 42);
+  const std::uint64_t offsets[] = {63 * 512, 1ull << 32, 0x1FFFFFF8000, d.size - 512, d.size};
+  const std::uint64_t at = offsets[in.ConsumeIntegralInRange(0, 4)];
+  Sector s = fat32Boot(in.ConsumeRandomLengthString(16), in.ConsumeIntegralInRange(0, 40));
+  if (in.ConsumeBool()) place(s, 0, in.ConsumeBytesAsString(512));
+  if (at < d.size) d.put(at, s);
+  if (in.ConsumeBool() && at + 6 * 512 < d.size) d.put(at + 6 * 512, s);
+  PartitionList list;
+  list.rows.emplace_back();
+  list.rows[0][kDiskColumn] = in.ConsumeBool() ? "1" : in.ConsumeRandomLengthString(3);
+  list.BootSectorOffsetText.push_back(in.ConsumeBool() ? offsetText(at) : in.ConsumeRandomLengthString(18));
+  const bool named = list.rows[0][kDiskColumn] == "1" && list.BootSectorOffsetText[0] == offsetText(at) && at < d.size;
+  const std::string label = in.ConsumeRandomLengthString(24);
+  const FaultOn on[] = {FaultOn::Open, FaultOn::Read, FaultOn::Write};
+  d.faults.push_back({on[in.ConsumeIntegralInRange(0, 2)], kAnyOffset, in.ConsumeIntegralInRange(-1, 511),
+                      in.ConsumeIntegralInRange(0u, 3u)});
+  Platform platform = m.platform();
+  const std::string read = readBootSectorLabel(platform, list, 0);
+  CHECK(read == std::string(11, ' ') || read.size() <= 11 && (read.empty() || (read.front() & 0xFF) > 0x20),
+        "a label longer than its field, or untrimmed");
+  const auto before = m.contents();
+  m.log.clear();
+  ChangeReport report;
+  writeBootSectorLabel(platform, list, 0, label, report);
+  CHECK(m.openHandles == 0 && oracle::writesWithoutFullRead(m.log).empty(), "a handle open, or a write without a full read");
+  const auto after = m.contents();
+  for (const auto& [index, sector] : after.at(0)) {
+    const auto old = before.at(0).find(index);
+    for (std::size_t i = 0; i < 512; ++i) {
+      const bool changed = (old == before.at(0).end() ? 0 : old->second[i]) != sector[i];
+      CHECK(!changed || (i >= 0x47 && i < 0x52 && old != before.at(0).end() && isFat32Of512(old->second)),
+            "a byte outside the label field of a FAT32 boot sector changed");
+    }
+  }
+  CHECK(!named || !isFat32Of512(s) || !report.succeeded() || d.bytes(at + 0x47, 11) == oracle::labelField(label),
+        "a label stored unlike the label");
+}
+
+// NameOf against a plain search: every catalogue ID compared in turn, a to z equal to A to Z.
+void name_of(FuzzedDataProvider& in) {
+  static const TypeCatalogue catalogue;
+  const std::string id = in.ConsumeRemainingBytesAsString();
+  std::string key = id, expected;
+  for (char& c : key) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+  for (std::size_t i = 0; i < catalogue.ids().size(); ++i) expected = key == catalogue.ids()[i] ? catalogue.names()[i] : expected;
+  CHECK(catalogue.NameOf(id) == expected, "NameOf differs from a plain search");
+  const std::string choice = typeChoiceId(id);
+  CHECK(choice.find('|') == std::string::npos && id.compare(0, choice.size(), choice) == 0, "a drop-down ID that is no prefix");
+}
+
+// The GPT reader and the scan on a table each of whose header fields is what a tool writes, a
+// little off, or anything, CRCs right unless the input spoils them: the reader stays within two
+// copies of 1 MiB and the disk, numbers its partitions 1, 2, ... inside the disk, and the scan
+// makes one row for each, out of the writers' reach.
+void gpt(FuzzedDataProvider& in) {
+  SimulatedMachine m;
+  const std::uint64_t sectors = 1ull << in.ConsumeIntegralInRange(14, 40);
+  SimulatedDisk& d = m.addDisk(0, sectors * 512);
+  d.lengthKnown = in.ConsumeIntegralInRange(0, 3) != 3;
+  auto pick = [&](std::uint64_t sane) {
+    const int how = in.ConsumeIntegralInRange(0, 3);
+    return how < 2 ? sane + (how ? in.ConsumeIntegralInRange(-2, 2) : 0) : in.ConsumeIntegral<std::uint64_t>() >> (how == 2 ? 32 : 0);
+  };
+  const auto start = static_cast<std::uint32_t>(pick(1)), count = static_cast<std::uint32_t>(pick(sectors - 1));
+  d.put(0, table({{in.ConsumeIntegralInRange(0u, 3u), 0, 0xEE, start, count | 1}}));
+  std::string entries(128 * 128, '\0');
+  for (unsigned i = 0, used = in.ConsumeIntegralInRange(0, 16); i < used; ++i) {
+    const std::size_t slot = pick(i) % 1024;
+    entries.resize(std::max(entries.size(), (slot + 1) * 128));
+    const std::string basicData = "\xA2\xA0\xD0\xEB\xE5\xB9\x33\x44\x87\xC0\x68\xB6\xB7\x26\x99\xC7";
+    const std::string type = in.ConsumeBool() ? basicData : (in.ConsumeBytesAsString(16) + std::string(16, '\1')).substr(0, 16);
+    const std::uint64_t first = pick(34 + 2048 * i), last = pick(first + 2047), attributes = in.ConsumeBool() ? 1ull << 62 : pick(0);
+    entries.replace(slot * 128, 56, type + std::string(16, '\7') + le(first, 8) + le(last, 8) + le(attributes, 8));
+  }
+  const std::tuple<std::uint64_t, std::uint64_t, std::uint64_t> copies[] = {{1, sectors - 1, 2}, {sectors - 1, 1, sectors - 33}};
+  for (const auto& [lba, alternate, arrayLba] : copies) {
+    const std::uint64_t entryCount = pick(128), entrySize = pick(128), headerSize = pick(92);
+    std::string array = entries;
+    array.resize(std::min<std::uint64_t>((entryCount & 0xFFFFFFFF) * (entrySize & 0xFFFFFFFF), 1 << 20));
+    auto crc = [&](const std::string& b) { return crc32(reinterpret_cast<const std::uint8_t*>(b.data()), b.size()) ^ (in.ConsumeIntegralInRange(0, 15) == 15); };
+    std::string header = "EFI PART" + le(0x10000, 4) + le(headerSize, 4) + le(0, 8) + le(pick(lba), 8) + le(pick(alternate), 8) +
+                         le(pick(34), 8) + le(pick(sectors - 34), 8) + std::string(16, '\5') + le(pick(arrayLba), 8) +
+                         le(entryCount, 4) + le(entrySize, 4) + le(crc(array), 4);
+    header.resize(512, '\0');
+    header.replace(16, 4, le(crc(header.substr(0, std::min<std::uint64_t>(headerSize & 0xFFFFFFFF, 512))), 4));
+    d.put(lba * 512, header);
+    if (arrayLba < sectors) d.put(arrayLba * 512, array.substr(0, std::min<std::uint64_t>(array.size(), (sectors - arrayLba) * 512)));
+  }
+  Platform platform = m.platform();
+  std::size_t reads = 0;
+  std::optional<GptTable> table;
+  {
+    const std::unique_ptr<DiskHandle> handle = platform.disks.openDisk(0, DiskAccess::Read);
+    const std::optional<std::uint64_t> length = handle->lengthBytes();
+    table = readGpt(d.sector(0), [&](std::uint64_t offset, Sector& sector) {
+      CHECK(++reads <= 2 * (1 + 2048) && (!length || offset < *length), "more reads than two copies, or past the disk");
+      return handle->readSector(offset, sector);
+    }, length ? std::optional<std::uint64_t>(*length / 512) : std::nullopt);
+  }
+  for (std::size_t i = 0; table && i < table->partitions.size(); ++i) {
+    const GptPartition& p = table->partitions[i];
+    CHECK(p.number == i + 1 && p.firstLba >= 2 && p.firstLba <= p.lastLba && (!d.lengthKnown || p.lastLba < sectors),
+          "a partition misnumbered, over LBA 0 or 1, backwards or past the disk");
+  }
+  PartitionList list;
+  scanDisks(platform, TypeCatalogue(), list);
+  CHECK(m.logged("write ").empty() && list.GptList.size() == (table ? table->partitions.size() : 0),
+        "the scan wrote, or disagrees with the reader");
+  for (const GptRecord& record : list.GptList) {
+    CHECK(list.TypeByteOffset.at(record.row) == 0 && !list.primaryRecordOf(record.row), "a GPT row the writers could reach");
+  }
+}
+
+}  // namespace fuzz
+}  // namespace quenbolt
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider in(data, size);
+  quenbolt::fuzz::QUENBOLT_FUZZ(in);
+  return 0;
+}
