@@ -2,57 +2,52 @@
 // The main window as plain fields. It raises the events the real controls raise (a changed field
 // runs its handler, a selection change fills the editor for each row it touches), holds text as
 // they do (in UTF-16: bytes that are no GBK text come back as '?'), and plays the user: typing,
-// clicking and choosing go through the presenter like real input. Window-level calls are written
-// to the machine's log ("view showWindow"), so they show beside the disk accesses.
+// clicking and choosing go through the presenter like real input. Window-level calls go to the
+// machine's log ("view showWindow"), beside the disk accesses.
 
 #include <algorithm>
-#include <string>
-#include <vector>
 
 #include "app/main_window_presenter.h"
+#include "support/sectors.h"
 
 namespace quenbolt {
 
 class FakeView : public MainWindowView {
  public:
-  explicit FakeView(std::vector<std::string>& log) : log_(log) {}
-  void attach(MainWindowPresenter& presenter) { presenter_ = &presenter; }
+  FakeView(std::vector<std::string>& log, MainWindowPresenter& presenter) : log_(log), presenter_(presenter) {}
 
   // --- The user ----------------------------------------------------------------------------
-  // Each character through the field's filter, at the caret (0x08 erases).
-  void typeIntoTypeId(const std::string& keys) {
+  void typeIntoTypeId(const std::string& keys) {  // each through the field's filter, at the caret; 0x08 erases
     for (char c : keys) {
-      if (!presenter_->filterTypeIdChar(static_cast<unsigned char>(c))) continue;
-      if (c != 0x08) typeId.insert(typeIdCaret_++, 1, c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c);
+      if (!presenter_.filterTypeIdChar(static_cast<unsigned char>(c))) continue;
+      if (c != '\b') typeId.insert(typeIdCaret_++, upperAscii(std::string(1, c)));
       else if (typeIdCaret_ > 0) typeId.erase(--typeIdCaret_, 1);
-      presenter_->syncTypeChoice();
+      presenter_.syncTypeChoice();
     }
   }
-  // Puts the caret at the end, erases the field with backspaces and types `keys`.
-  void retypeTypeId(const std::string& keys) {
+  void retypeTypeId(const std::string& keys) {  // the caret to the end, backspaces, then `keys`
     typeIdCaret_ = typeId.size();
     typeIntoTypeId(std::string(typeId.size(), '\b') + keys);
   }
-  void typeIntoLabel(const std::string& bytes) {  // at the caret, one change
-    label.insert(std::min(labelCaret, label.size()), bytes);
-    labelCaret = std::min(labelCaret, label.size()) + bytes.size();
-    presenter_->limitLabelText();
+  void typeIntoLabel(const std::string& bytes) {  // at the caret, as one change
+    labelCaret = std::min(labelCaret, label.size());
+    label.insert(labelCaret, bytes);
+    labelCaret += bytes.size();
+    presenter_.limitLabelText();
   }
   void clickRow(int row) {  // -1: below the last row
-    if (row != selected_) {
-      const int old = selected_;
-      selected_ = row;
-      for (int touched : {old, row}) {
-        if (touched >= 0) presenter_->fillEditor(static_cast<std::size_t>(touched));
-      }
+    const int old = selected_;
+    selected_ = row;
+    for (int touched : {old, row}) {
+      if (old != row && touched >= 0) presenter_.fillEditor(static_cast<std::size_t>(touched));
     }
-    presenter_->keepSelection();
+    presenter_.keepSelection();
   }
   void choose(const std::string& id) {
     for (std::size_t i = 0; i < choices.size(); ++i) choice = typeChoiceId(choices[i]) == id ? static_cast<int>(i) : choice;
-    presenter_->takeTypeChoice();
+    presenter_.takeTypeChoice();
   }
-  void clickModify() { presenter_->stageRowEdit(); }
+  void clickModify() { presenter_.stageRowEdit(); }
 
   // --- What the window shows ---------------------------------------------------------------
   std::vector<WindowMenuItem> menu;
@@ -63,10 +58,7 @@ class FakeView : public MainWindowView {
   int choice = -1;
   bool labelOn = true, activeOn = true, typeOn = true, active = false, bootLabelFirst = false;
 
-  void appendWindowMenuItem(const WindowMenuItem& item) override {
-    log_.push_back("view menuItem");
-    menu.push_back(item);
-  }
+  void appendWindowMenuItem(const WindowMenuItem& item) override { log_.push_back("view menuItem"), menu.push_back(item); }
   void showWindow() override { log_.push_back("view showWindow"); }
   void showRows(const PartitionList& list) override {
     log_.push_back("view showRows " + std::to_string(list.size()));
@@ -74,14 +66,9 @@ class FakeView : public MainWindowView {
     rows.clear();
     for (const PartitionRow& row : list.rows) rows.emplace_back(row.cells.begin(), row.cells.end());
   }
-  void updateRow(const PartitionList& list, std::size_t row) override {
-    rows.at(row).assign(list.rows.at(row).cells.begin(), list.rows.at(row).cells.end());
-  }
+  void updateRow(const PartitionList& list, std::size_t row) override { rows.at(row).assign(list.rows[row].cells.begin(), list.rows[row].cells.end()); }
   int selectedRow() const override { return selected_; }
-  void selectRow(std::size_t row) override {
-    log_.push_back("view selectRow " + std::to_string(row));
-    clickRow(static_cast<int>(row));
-  }
+  void selectRow(std::size_t row) override { log_.push_back("view selectRow " + std::to_string(row)), clickRow(static_cast<int>(row)); }
   void setLabelEnabled(bool on) override { labelOn = on; }
   bool labelEnabled() const override { return labelOn; }
   void setActiveEnabled(bool on) override { activeOn = on; }
@@ -90,21 +77,12 @@ class FakeView : public MainWindowView {
   bool activeChecked() const override { return active; }
   void setDriveLetterText(const std::string& text) override { letter = text; }
   std::string labelText() const override { return label; }
-  void setLabelText(const std::string& text) override {  // the caret to the start, like a real field
-    label = throughUtf16(text);
-    labelCaret = 0;
-    presenter_->limitLabelText();
-  }
+  void setLabelText(const std::string& text) override { label = throughUtf16(text), labelCaret = 0, presenter_.limitLabelText(); }
   void setLabelCaret(std::size_t position) override { labelCaret = std::min(position, label.size()); }
   void setTypeEnabled(bool on) override { typeOn = on; }
   bool typeEnabled() const override { return typeOn; }
   std::string typeIdText() const override { return typeId; }
-  void setTypeIdText(const std::string& text) override {
-    typeId = throughUtf16(text);
-    for (char& c : typeId) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
-    typeIdCaret_ = 0;
-    presenter_->syncTypeChoice();
-  }
+  void setTypeIdText(const std::string& text) override { typeId = upperAscii(throughUtf16(text)), typeIdCaret_ = 0, presenter_.syncTypeChoice(); }
   std::size_t typeIdCaret() const override { return typeIdCaret_; }
   void setTypeIdCaret(std::size_t position) override { typeIdCaret_ = std::min(position, typeId.size()); }
   void addTypeChoice(const std::string& text) override {
@@ -119,13 +97,11 @@ class FakeView : public MainWindowView {
   bool bootLabelFirstChecked() const override { return bootLabelFirst; }
 
  private:
-  // A control holds UTF-16, converted with code page 936 both ways: what is no GBK character
-  // comes back as '?'.
+  // Code page 936 both ways: what is no GBK character comes back as '?'.
   static std::string throughUtf16(const std::string& gbk) {
     std::string out;
     for (std::size_t i = 0; i < gbk.size(); ++i) {
-      const unsigned char c = static_cast<unsigned char>(gbk[i]);
-      const unsigned char next = i + 1 < gbk.size() ? static_cast<unsigned char>(gbk[i + 1]) : 0;
+      const unsigned char c = static_cast<unsigned char>(gbk[i]), next = i + 1 < gbk.size() ? static_cast<unsigned char>(gbk[i + 1]) : 0;
       const bool lead = c >= 0x81 && c <= 0xFE;
       if (lead && next >= 0x40 && next != 0x7F && next != 0xFF) out += gbk.substr(i++, 2);
       else out += lead || c == 0xFF ? '?' : static_cast<char>(c);
@@ -134,7 +110,7 @@ class FakeView : public MainWindowView {
   }
 
   std::vector<std::string>& log_;
-  MainWindowPresenter* presenter_ = nullptr;
+  MainWindowPresenter& presenter_;
   int selected_ = -1;
   std::size_t typeIdCaret_ = 0;
 };

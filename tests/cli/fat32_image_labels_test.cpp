@@ -1,6 +1,6 @@
-// "/L" and "/S" on a FAT32 volume mkfs.fat made, mounted with a letter; the volume is then written
-// out for dosfstools to judge: fsck.fat finds the boot sector, its backup and the root-directory
-// label in agreement, and fatlabel reads the new label. Skipped without dosfstools or under Wine.
+// "/L" and "/S" on a FAT32 volume mkfs.fat made, mounted with a letter; the volume written out is
+// then judged by dosfstools: fsck.fat finds the boot sector, its backup and the root-directory label
+// in agreement, and fatlabel reads the new label. Skipped without dosfstools or under Wine.
 
 #include <gtest/gtest.h>
 
@@ -18,34 +18,28 @@ namespace {
 // Standard output and exit status of a shell command.
 std::pair<std::string, int> shell(const std::string& command) {
   std::string output;
-  int status = -1;
 #ifndef _WIN32
   if (FILE* pipe = popen(("PATH=$PATH:/usr/sbin:/sbin " + command + " 2>&1").c_str(), "r")) {
     char chunk[512];
     for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) output.append(chunk, n);
-    status = pclose(pipe);
+    return {output, pclose(pipe)};
   }
-#else
-  (void)command;
 #endif
-  return {output, status};
+  return {output + command.substr(0, 0), -1};
 }
 
 TEST(Fat32ImageLabels, LeaveAVolumeFsckFindsCleanWithTheNewLabel) {
-  const std::string dir = shell("mktemp -d").first;
-  const std::string image = dir.substr(0, dir.find('\n')) + "/volume.img";
+  const std::string dir = shell("mktemp -d").first, image = dir.substr(0, dir.find('\n')) + "/volume.img";
   // 34000 KiB with a sector a cluster: just enough clusters for FAT32; the backup boot sector in
   // sector 6 of 32 reserved ones, the label in the root directory.
-  if (dir.empty() || shell("mkfs.fat -C -F 32 -s 1 -i 51424c54 -n OLDLABEL " + image + " 34000").second != 0 ||
+  if (shell("mkfs.fat -C -F 32 -s 1 -i 51424c54 -n OLDLABEL " + image + " 34000").second != 0 ||
       shell("command -v fsck.fat && command -v fatlabel && command -v iconv").second != 0) {
     GTEST_SKIP() << "dosfstools are not installed here";
   }
   std::ifstream in(image, std::ios::binary);
   const std::string made((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const std::pair<const char*, std::string> cases[] = {
-      {"/L 1 1 data", "DATA"}, {"/S 0C \"new vol\"", "NEW VOL"}, {"/L 1 1 数据", "数据"}, {"/S 0c 中文卷标", "中文卷标"}};
-  for (const auto& [arguments, label] : cases) {
-    SCOPED_TRACE(arguments);
+  for (const auto& [arguments, label] : {std::pair<std::string, std::string>{"/L 1 1 data", "DATA"}, {"/S 0C \"new vol\"", "NEW VOL"},
+                                         {"/L 1 1 数据", "数据"}, {"/S 0c 中文卷标", "中文卷标"}}) {
     SimulatedMachine machine;
     Platform platform = machine.platform();
     machine.addDisk(0, 2048 * 512 + made.size()).put(0, table({{0, 0, 0x0C, 2048, static_cast<std::uint32_t>(made.size() / 512)}}));
@@ -54,18 +48,14 @@ TEST(Fat32ImageLabels, LeaveAVolumeFsckFindsCleanWithTheNewLabel) {
     PartitionList list;
     TempLetterList letters;
     scanWithTemporaryLetters(platform, TypeCatalogue(), list, letters);
-    EXPECT_EQ(runCommandStep(platform, list, splitCommandLine(std::string("q ") + arguments)).exitStatus, kExitDone);
+    EXPECT_EQ(runCommandStep(platform, list, splitCommandLine("q " + arguments)).exitStatus, kExitDone);
     std::ofstream(image, std::ios::binary) << machine.disks[0].bytes(2048 * 512, made.size());
     const auto [fsck, status] = shell("fsck.fat -n " + image);
-    // dosfstools 4.2 calls every label byte above 0x7F invalid; for a Chinese label only the
-    // agreement of its three copies can be checked.
-    if (static_cast<unsigned char>(label[0]) < 0x80) {
-      EXPECT_EQ(status, 0) << fsck;
-    } else {
-      EXPECT_EQ(fsck.find("different"), std::string::npos) << fsck;
-    }
+    // dosfstools 4.2 calls every label byte above 0x7F invalid: of a Chinese label only the
+    // agreement of the three copies can be checked.
+    EXPECT_TRUE(static_cast<unsigned char>(label[0]) < 0x80 ? status == 0 : fsck.find("different") == std::string::npos) << fsck;
     // fatlabel decodes the label as code page 850; read back through it, the bytes are GBK again.
-    EXPECT_EQ(shell("LC_ALL=C.UTF-8 fatlabel " + image + " | iconv -f UTF-8 -t CP850").first, label + "\n");
+    EXPECT_EQ(shell("LC_ALL=C.UTF-8 fatlabel " + image + " | iconv -f UTF-8 -t CP850").first, label + "\n") << arguments;
   }
   shell("rm -rf '" + image.substr(0, image.rfind('/')) + "'");
 }

@@ -1,6 +1,6 @@
 #pragma once
 // An empty simulated machine, the catalogue and a partition list, with short ways to lay out disks
-// and to look at what a scan made of them.
+// and volumes and to look at what a scan made of them.
 
 #include <gtest/gtest.h>
 
@@ -12,23 +12,17 @@
 namespace quenbolt {
 
 using Strings = std::vector<std::string>;
-constexpr std::uint64_t kMiB = 1 << 20;
 
 class ScanTest : public testing::Test {
  protected:
   // Disk `index` of 64 GiB (sparse) holding `mbr`; the registry's count grows to include it.
   SimulatedDisk& disk(unsigned index, const Sector& mbr) {
-    SimulatedDisk& d = machine.addDisk(index, 64ull << 30);
-    d.put(0, mbr);
-    return d;
+    machine.addDisk(index, 64ull << 30).put(0, mbr);
+    return machine.disks[index];
   }
-  SimulatedVolume& mount(char letter, unsigned disk, std::uint64_t sector, const std::string& label = "",
-                         std::uint64_t freeBytes = 0) {
+  SimulatedVolume& mount(char letter, unsigned disk, std::uint64_t sector, const std::string& label = "", std::uint64_t freeBytes = 0) {
     SimulatedVolume& v = machine.letters[letter];
-    v.disk = disk;
-    v.start = sector * 512;
-    v.label = label;
-    v.freeBytes = freeBytes;
+    v.disk = disk, v.start = sector * 512, v.label = label, v.freeBytes = freeBytes;
     return v;
   }
   void scan() { scanDisks(platform, catalogue, list); }

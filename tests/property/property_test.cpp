@@ -1,8 +1,7 @@
-// Random machines, random batch commands, random faults: whatever happens, a command changes only
-// the bytes the oracle says it names, never writes after a failed or short read, and makes or
-// reports every change (case i runs with seed QUENBOLT_PROPERTY_SEED + i, for
-// QUENBOLT_PROPERTY_CASES cases; a failure names the seed to rerun alone). Then the fault matrix:
-// every single disk access of a commit made to fail on its own.
+// Random machines, random batch commands, random faults: a command changes only the bytes the
+// oracle says it names, never writes after a failed or short read, and makes or reports every
+// change (case i runs with seed QUENBOLT_PROPERTY_SEED + i, for QUENBOLT_PROPERTY_CASES cases; a
+// failure names its seed). Then the fault matrix: each disk access of a commit failing alone.
 
 #include <gtest/gtest.h>
 
@@ -18,15 +17,13 @@
 namespace quenbolt {
 namespace {
 
-std::uint64_t fromEnvironment(const char* name, std::uint64_t fallback) {
-  const char* text = std::getenv(name);
-  return text && *text ? std::strtoull(text, nullptr, 0) : fallback;
+std::uint64_t setting(const char* name, std::uint64_t fallback) {
+  return std::getenv(name) && *std::getenv(name) ? std::strtoull(std::getenv(name), nullptr, 0) : fallback;
 }
 
 TEST(Property, BatchCommandsChangeOnlyWhatTheyNameAndMakeOrReportEveryChange) {
-  const std::uint64_t first = fromEnvironment("QUENBOLT_PROPERTY_SEED", 0x5EED0001);
-  int failed = 0;
-  for (std::uint64_t seed = first; seed < first + fromEnvironment("QUENBOLT_PROPERTY_CASES", 2000) && failed < 3; ++seed) {
+  const std::uint64_t first = setting("QUENBOLT_PROPERTY_SEED", 0x5EED0001), cases = setting("QUENBOLT_PROPERTY_CASES", 2000);
+  for (std::uint64_t seed = first, failed = 0; seed < first + cases && failed < 3; ++seed) {
     SimulatedMachine machine;
     Platform platform = machine.platform();
     oracle::SeededChooser chooser(seed);
@@ -39,20 +36,18 @@ TEST(Property, BatchCommandsChangeOnlyWhatTheyNameAndMakeOrReportEveryChange) {
     if (faults) oracle::plantFaults(chooser, machine);
     machine.log.clear();
     const SimulatedMachine before = machine;
-    std::string line = "Quenbolt.exe";
+    std::string line = "Quenbolt.exe", problems;
     for (const std::string& arg : args) line += arg.find(' ') == std::string::npos ? " " + arg : " \"" + arg + "\"";
     const int status = runCommandStep(platform, list, splitCommandLine(line)).exitStatus;
-    std::string problems;
     for (const std::string& p : oracle::checkBatchRun(before, machine, args, status, faults)) problems += "\n  " + p;
-    EXPECT_EQ(problems, "") << "seed " << seed << " (rerun: QUENBOLT_PROPERTY_SEED=" << seed
-                            << " QUENBOLT_PROPERTY_CASES=1): " << line << (faults ? " with faults" : "");
+    EXPECT_EQ(problems, "") << "seed " << seed << ": " << line << (faults ? " with faults" : "");
     failed += !problems.empty();
   }
 }
 
-// A commit of several changes on the standard machine, each in a sector of its own: run once to
-// record its accesses; then, for each open, read and write of that record, again with exactly
-// that access failing (a read or write also coming back short). The change that met the fault is
+// A commit of several changes, each in a sector of its own, on the standard machine: run once to
+// record its accesses; then again for each open, read and write of that record, with exactly that
+// access failing (a read or write also coming back short). The change that met the fault is
 // reported with its reason and leaves its sector as it was; every other change lands as in the
 // clean run; a batch command ends with status 1.
 struct Scenario {
@@ -60,15 +55,15 @@ struct Scenario {
   const char* command;  // nothing: edits staged in the window, then applyChanges
 };
 
-std::pair<ChangeReport, int> runScenario(standard::Bench& b, const Scenario& s) {
+std::pair<ChangeReport, int> run(standard::Bench& b, const Scenario& s) {
   if (s.command) {
     const CommandResult r = runCommandStep(b.platform, b.list, splitCommandLine(std::string("q ") + s.command));
     return {r.report, r.exitStatus};
   }
-  b.list.rows[standard::rowE][kTypeIdColumn] = "1C";        // an EBR of disk 0
-  b.list.rows[standard::rowG][kTypeIdColumn] = "0B";        // the MBR of disk 1
+  b.list.rows[standard::rowE][kTypeIdColumn] = "1C";              // an EBR of disk 0
+  b.list.rows[standard::rowG][kTypeIdColumn] = "0B";              // the MBR of disk 1
   b.list.rows[standard::rowH][kKindColumn] = kKindPrimaryActive;  // the MBR of disk 0
-  b.list.rows[standard::rowF][kLabelColumn] = "NEWDATA";     // the system, then F's boot sector
+  b.list.rows[standard::rowF][kLabelColumn] = "NEWDATA";          // the system, then F's boot sector
   return {applyChanges(b.platform, b.list), -1};
 }
 
@@ -76,48 +71,43 @@ class FaultMatrix : public testing::TestWithParam<Scenario> {};
 
 TEST_P(FaultMatrix, EachFailingAccessLosesOnlyItsOwnChangeAndIsReported) {
   standard::Bench clean;
-  ASSERT_TRUE(runScenario(clean, GetParam()).first.succeeded());
-  const std::map<unsigned, DiskBytes> cleanAfter = clean.machine.contents();
-  ASSERT_NE(cleanAfter, clean.before);
-  struct Access { Fault fault; FailureReason reason; std::pair<unsigned, std::uint64_t> sector = {}; };
+  ASSERT_TRUE(run(clean, GetParam()).first.succeeded());
+  struct Access { Fault fault; FailureReason reason; unsigned disk; std::uint64_t sector = 0; };
   std::vector<Access> accesses;
-  std::map<std::string, unsigned> seen;  // how many accesses of a kind a fault's nth counts
-  std::size_t firstOfSession = 0;
+  std::map<std::string, unsigned> seen;  // the accesses of a kind so far: what a fault's nth counts
+  std::size_t session = 0;
   for (const std::string& line : clean.machine.log) {
-    const std::size_t blank = line.find(' ');
-    const std::string device = line.substr(blank + 1, line.find(' ', blank + 1) - blank - 1);
+    const std::string device = line.substr(line.find(' ') + 1, line.find(' ', line.find(' ') + 1) - line.find(' ') - 1);
     if (!std::isdigit(static_cast<unsigned char>(device[0])) && device.back() != ':') continue;
     const unsigned disk = device.back() == ':' ? clean.machine.volume(device[0])->disk : std::stoul(device);
+    const std::optional<LoggedAccess> a = parseAccess(line);
     if (line.rfind("open ", 0) == 0) {
-      firstOfSession = accesses.size();
-      accesses.push_back({{FaultOn::OpenForWriting, kAnyOffset, -1, ++seen["open" + std::to_string(disk)]}, FailureReason::OpenFailed});
-    } else if (const std::optional<LoggedAccess> a = parseAccess(line)) {
-      const unsigned nth = ++seen[a->op + std::to_string(disk) + "@" + std::to_string(a->offset)];
-      const FaultOn on = a->op == "read" ? FaultOn::Read : FaultOn::Write;
+      session = accesses.size();
+      accesses.push_back({{FaultOn::OpenForWriting, kAnyOffset, -1, ++seen["open" + std::to_string(disk)]}, FailureReason::OpenFailed, disk});
+    } else if (a) {
+      const Fault fault{a->op == "read" ? FaultOn::Read : FaultOn::Write, a->offset, -1, ++seen[a->op + std::to_string(disk) + "@" + std::to_string(a->offset)]};
       const FailureReason reason = a->op == "read" ? FailureReason::ReadFailed : FailureReason::WriteFailed;
-      accesses.push_back({{on, a->offset, -1, nth}, reason});
-      accesses.push_back({{on, a->offset, a->op == "read" ? 100 : 64, nth}, reason});
-      for (std::size_t i = firstOfSession; i < accesses.size(); ++i) accesses[i].sector = {disk, a->offset};
+      accesses.push_back({fault, reason, disk});
+      accesses.push_back({{fault.on, fault.offset, a->op == "read" ? 100 : 64, fault.nth}, reason, disk});
+      for (std::size_t i = session; i < accesses.size(); ++i) accesses[i].sector = a->offset / 512;
     }
   }
+  ASSERT_GE(accesses.size(), 5u);
   for (const Access& access : accesses) {
-    SCOPED_TRACE(std::to_string(static_cast<int>(access.fault.on)) + " at " + std::to_string(access.fault.offset) + " of disk " +
-                 std::to_string(access.sector.first) + ", bytes " + std::to_string(access.fault.bytes) + ", number " +
-                 std::to_string(access.fault.nth));
     standard::Bench b;
-    b.machine.disks[access.sector.first].faults = {access.fault};
-    const auto [report, status] = runScenario(b, GetParam());
-    ASSERT_EQ(report.failures.size(), 1u) << "exactly the change that met the fault is reported";
-    EXPECT_EQ(report.failures[0].reason, access.reason);
-    EXPECT_TRUE(status < 0 || status == kExitWriteFailed) << status;
-    std::map<unsigned, DiskBytes> expected = cleanAfter;
-    const auto [disk, offset] = access.sector;
-    const auto original = b.before.at(disk).find(offset / 512);
-    if (original == b.before.at(disk).end()) expected[disk].erase(offset / 512);
-    else expected[disk][offset / 512] = original->second;
-    EXPECT_EQ(b.machine.contents(), expected) << "only the sector that met the fault is as before";
-    EXPECT_EQ(b.machine.openHandles, 0u);
-    EXPECT_EQ(oracle::writesWithoutFullRead(b.machine.log), std::vector<std::string>{});
+    b.machine.disks[access.disk].faults = {access.fault};
+    const auto [report, status] = run(b, GetParam());
+    std::map<unsigned, DiskBytes> expected = clean.machine.contents();  // only the sector that met the fault as before
+    expected[access.disk].erase(access.sector);
+    if (b.before[access.disk].count(access.sector)) expected[access.disk][access.sector] = b.before[access.disk][access.sector];
+    const std::string what = "disk " + std::to_string(access.disk) + ": access " + std::to_string(static_cast<int>(access.fault.on)) +
+                             " at " + hexText(access.fault.offset) + " number " + std::to_string(access.fault.nth) + " of " +
+                             std::to_string(access.fault.bytes) + " bytes";
+    ASSERT_EQ(report.failures.size(), 1u) << what << ": exactly the change that met the fault is reported";
+    EXPECT_EQ(report.failures[0].reason, access.reason) << what;
+    EXPECT_TRUE(status < 0 || status == kExitWriteFailed) << what;
+    EXPECT_TRUE(b.machine.contents() == expected) << what;
+    EXPECT_EQ(b.machine.openHandles + oracle::writesWithoutFullRead(b.machine.log).size(), 0u) << what;
   }
 }
 

@@ -1,7 +1,9 @@
 #pragma once
-// The sectors tests lay onto disks, written field by field as the on-disk formats define them.
+// The sectors tests lay onto disks, written field by field as the on-disk formats define them, and
+// the few text helpers the test code shares.
 
 #include <cstdint>
+#include <cstdio>
 #include <initializer_list>
 #include <string>
 
@@ -17,7 +19,7 @@ inline std::string le(std::uint64_t value, unsigned bytes) {
 }
 
 inline void place(Sector& sector, std::size_t at, const std::string& bytes) {
-  for (std::size_t i = 0; i < bytes.size(); ++i) sector[at + i] = static_cast<std::uint8_t>(bytes[i]);
+  for (std::size_t i = 0; i < bytes.size() && at + i < sector.size(); ++i) sector[at + i] = static_cast<std::uint8_t>(bytes[i]);
 }
 
 // One partition table entry: slot 0 to 3, boot indicator, type, start sector, sector count.
@@ -31,8 +33,7 @@ struct Entry {
 inline Sector table(std::initializer_list<Entry> entries, bool signature = true) {
   Sector s{};
   for (const Entry& e : entries) {
-    place(s, 0x1BE + 16 * e.slot, std::string(1, static_cast<char>(e.boot)) + le(0, 3) +
-                                      static_cast<char>(e.type) + le(0, 3) + le(e.start, 4) + le(e.count, 4));
+    place(s, 0x1BE + 16 * e.slot, le(e.boot, 4) + static_cast<char>(e.type) + le(0, 3) + le(e.start, 4) + le(e.count, 4));
   }
   if (signature) place(s, 0x1FE, "\x55\xAA");
   return s;
@@ -45,21 +46,33 @@ constexpr std::uint64_t kFat32RootSector = 32 + 2 * 1024;
 inline Sector fat32Boot(const std::string& label, unsigned backup = 0) {
   Sector s{};
   place(s, 0, "\xEB\x58\x90MSDOS5.0" + le(512, 2) + "\x08" + le(32, 2) + "\x02");
-  place(s, 0x15, "\xF8");
-  place(s, 0x24, le(1024, 4));
-  place(s, 0x2C, le(2, 4));
-  place(s, 0x32, le(backup, 2));
+  place(s, 0x24, le(1024, 4) + le(0, 4) + le(2, 4) + le(0, 2) + le(backup, 2));
   place(s, 0x42, "\x29" + le(0x1234ABCD, 4) + (label + std::string(11, ' ')).substr(0, 11) + "FAT32   ");
   place(s, 0x1FE, "\x55\xAA");
   return s;
 }
 
-// An NTFS boot sector: no label field at all, and 55 AA like every boot sector.
+// An NTFS boot sector: no label field at all.
 inline Sector ntfsBoot() {
   Sector s{};
   place(s, 0, "\xEB\x52\x90NTFS    " + le(512, 2) + "\x08");
   place(s, 0x1FE, "\x55\xAA");
   return s;
+}
+
+// a to z upper-cased; both bytes of a double-byte GBK character stay as they are.
+inline std::string upperAscii(std::string text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (static_cast<unsigned char>(text[i]) >= 0x81 && static_cast<unsigned char>(text[i]) <= 0xFE) ++i;
+    else if (text[i] >= 'a' && text[i] <= 'z') text[i] = static_cast<char>(text[i] - 32);
+  }
+  return text;
+}
+
+inline std::string hexText(std::uint64_t value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
+  return text;
 }
 
 }  // namespace quenbolt
