@@ -1,11 +1,8 @@
 #pragma once
-// The main window as plain fields. It raises the events the real controls raise (a changed field
-// runs its handler, a selection change fills the editor for each row it touches), holds text as
-// they do (in UTF-16: bytes that are no GBK text come back as '?'), and plays the user: typing,
-// clicking and choosing go through the presenter like real input. Window-level calls go to the
-// machine's log ("view showWindow"), beside the disk accesses.
-
-#include <algorithm>
+// The main window as plain fields. It raises the events the real controls raise (a changed field runs
+// its handler, a selection change fills the editor for each row it touches), holds text as they do
+// (UTF-16: bytes that are no GBK text come back as '?'), and plays the user through the presenter.
+// Window-level calls go to the machine's log ("view showWindow"), beside the disk accesses.
 
 #include "app/main_window_presenter.h"
 #include "support/sectors.h"
@@ -16,7 +13,6 @@ class FakeView : public MainWindowView {
  public:
   FakeView(std::vector<std::string>& log, MainWindowPresenter& presenter) : log_(log), presenter_(presenter) {}
 
-  // --- The user ----------------------------------------------------------------------------
   void typeIntoTypeId(const std::string& keys) {  // each through the field's filter, at the caret; 0x08 erases
     for (char c : keys) {
       if (!presenter_.filterTypeIdChar(static_cast<unsigned char>(c))) continue;
@@ -49,7 +45,6 @@ class FakeView : public MainWindowView {
   }
   void clickModify() { presenter_.stageRowEdit(); }
 
-  // --- What the window shows ---------------------------------------------------------------
   std::vector<WindowMenuItem> menu;
   std::vector<std::vector<std::string>> rows;
   std::string label, typeId, letter;

@@ -1,13 +1,12 @@
 // The command step on the standard machine as a batch run finds it after start-up: exit status,
 // error line, and exactly the bytes, labels and cells each command line changes (the property test
-// covers many more); GPT disks; the listing for scripts and the help text.
+// covers many more); GPT disks; the listing for scripts.
 
 #include "cli/commands.h"
 
 #include <gtest/gtest.h>
 
 #include "cli/command_line.h"
-#include "cli/help_text.h"
 #include "cli/listing.h"
 #include "support/sfdisk_image.h"
 #include "support/standard_machine.h"
@@ -27,8 +26,8 @@ struct Case {
   const char* command;  // after the program name
   int status;
   std::vector<ByteChange> changes = {};
-  Lines labels = {};                       // the SetVolumeLabel calls as the log says them
-  const char* typeCell = nullptr;          // the type cell of `row` afterwards, when set
+  Lines labels = {};               // the SetVolumeLabel calls as the log says them
+  const char* typeCell = nullptr;  // the type cell of `row` afterwards, when set
   std::size_t row = 0;
   void (*fault)(SimulatedMachine&) = nullptr;
 };
@@ -38,11 +37,11 @@ void check(Bench& b, const Case& c) {
   if (c.fault) c.fault(b.machine);
   const CommandResult result = runCommandStep(b.platform, b.list, splitCommandLine(std::string("q ") + c.command));
   const bool batch = splitCommandLine(c.command).size() > 1;
+  const std::size_t writes = b.machine.logged("write ").size() + b.machine.logged("fat ").size();
   EXPECT_EQ(result.exitStatus, c.status);
   EXPECT_EQ(result.errorLines.size(), c.status == kExitDone ? 0u : 1u);
   EXPECT_EQ(result.ranApplyChanges, batch && c.status <= kExitWriteFailed);
   EXPECT_TRUE(result.ranApplyChanges || b.machine.logged("open ").empty()) << "refused before any disk access";
-  const std::size_t writes = b.machine.logged("write ").size() + b.machine.logged("fat ").size();
   EXPECT_TRUE(c.status != kExitDone || writes == c.changes.size()) << writes << " writes";
   EXPECT_EQ(b.unexpectedBytes(c.changes), "");
   EXPECT_EQ(b.machine.logged("label "), c.labels);
@@ -124,20 +123,6 @@ TEST(Batch, TheListingIsAHeaderAndOneLinePerRowOfTenTabSeparatedCellsWhateverACe
             "H\tHIDDEN\t1\t4\t1C\t隐藏 FAT32 LBA\t主\t100\t10\t硬盘\n"
             "\t\t1\t5\t07\tNTFS\t主\t100\t\t\n"
             "G\tSPARE\t2\t1\t0C\tFAT32 LBA\t主\t100\t10\t硬盘\n");
-}
-
-// The help text as GBK bytes written out apart from the program's literals: seven lines joined by
-// single carriage returns, the first of them the caption.
-TEST(Batch, TheHelpTextIsSevenLinesJoinedBySingleCarriageReturns) {
-  const std::string caption = "\xC3\xFC\xC1\xEE\xD0\xD0\xB2\xCE\xCA\xFD", modify = "\xD0\xDE\xB8\xC4\xC4\xB3\xB4\xC5\xC5\xCC\xC9\xCF\xD6\xB8\xB6\xA8";
-  const std::string find = "\t\t\xB2\xE9\xD5\xD2\xB7\xD6\xC7\xF8\xB1\xEA\xBC\xC7 <ID1>\xA3\xAC\xD5\xD2\xB5\xBD";
-  EXPECT_EQ(kHelpCaption, caption);
-  EXPECT_EQ(buildCommandLineHelp(), caption + "\r/? \xBB\xF2 /H\t\xCF\xD4\xCA\xBE\xB4\xCB\xB0\xEF\xD6\xFA\r/M <disk> <part> <ID>\t" + modify +
-                                        "\xB7\xD6\xC7\xF8\xB5\xC4\xB7\xD6\xC7\xF8\xB1\xEA\xBC\xC7\r/F <ID1> <ID2>" + find +
-                                        "\xD0\xDE\xB8\xC4\xCE\xAA <ID2>\r/L <disk> <part> <label>\t" + modify +
-                                        "\xB7\xD6\xC7\xF8\xB5\xC4\xBE\xED\xB1\xEA\r/S <ID> <label>" + find +
-                                        "\xBA\xF3\xD0\xDE\xB8\xC4\xBE\xED\xB1\xEA\xCE\xAA <label>\r/A <disk> <part> <1/0>\t" + modify +
-                                        "\xD6\xF7\xB7\xD6\xC7\xF8\xB5\xC4\xBC\xA4\xBB\xEE\xB1\xEA\xBC\xC7");
 }
 
 }  // namespace

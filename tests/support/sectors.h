@@ -11,8 +11,7 @@
 
 namespace quenbolt {
 
-// `bytes` little-endian bytes of `value`.
-inline std::string le(std::uint64_t value, unsigned bytes) {
+inline std::string le(std::uint64_t value, unsigned bytes) {  // `bytes` little-endian bytes of `value`
   std::string out;
   for (unsigned i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i));
   return out;
@@ -32,16 +31,14 @@ struct Entry {
 // An MBR or EBR holding `entries` and, unless told otherwise, the signature 55 AA.
 inline Sector table(std::initializer_list<Entry> entries, bool signature = true) {
   Sector s{};
-  for (const Entry& e : entries) {
-    place(s, 0x1BE + 16 * e.slot, le(e.boot, 4) + static_cast<char>(e.type) + le(0, 3) + le(e.start, 4) + le(e.count, 4));
-  }
+  for (const Entry& e : entries) place(s, 0x1BE + 16 * e.slot, le(e.boot, 4) + static_cast<char>(e.type) + le(0, 3) + le(e.start, 4) + le(e.count, 4));
   if (signature) place(s, 0x1FE, "\x55\xAA");
   return s;
 }
 
-// A FAT32 boot sector: 512-byte sectors, 8 to a cluster, 32 reserved sectors, two FATs of 1024
-// sectors, the root directory in cluster 2 (kFat32RootSector sectors in), BPB_BkBootSec `backup`
-// (0: none); `label` at 0x47 as given, blank-padded, not upper-cased.
+// A FAT32 boot sector: 512-byte sectors, 8 to a cluster, 32 reserved ones, two FATs of 1024 sectors,
+// the root directory in cluster 2 (kFat32RootSector sectors in), BPB_BkBootSec `backup` (0: none);
+// `label` at 0x47 as given, blank-padded, not upper-cased.
 constexpr std::uint64_t kFat32RootSector = 32 + 2 * 1024;
 inline Sector fat32Boot(const std::string& label, unsigned backup = 0) {
   Sector s{};
@@ -52,8 +49,7 @@ inline Sector fat32Boot(const std::string& label, unsigned backup = 0) {
   return s;
 }
 
-// An NTFS boot sector: no label field at all.
-inline Sector ntfsBoot() {
+inline Sector ntfsBoot() {  // no label field at all
   Sector s{};
   place(s, 0, "\xEB\x52\x90NTFS    " + le(512, 2) + "\x08");
   place(s, 0x1FE, "\x55\xAA");

@@ -208,36 +208,12 @@ std::optional<std::string> SimulatedMachine::readString(const std::string& key, 
   return text;
 }
 
-unsigned SimulatedMachine::driveType(const std::string& rootPath) {
-  const SimulatedVolume* v = letterOf(rootPath, false) ? volume(letterOf(rootPath, false)) : nullptr;
-  return v ? v->driveType : kDriveNoRootDir;
-}
-
-VolumeExtent SimulatedMachine::queryVolumeExtent(char letter) {
-  const SimulatedVolume* v = volume(letter);
-  return v && !v->noExtent ? VolumeExtent{v->disk, v->start, v->length} : VolumeExtent{};
-}
-
-std::optional<VolumeInformation> SimulatedMachine::volumeInformation(const std::string& rootPath) {
-  const SimulatedVolume* v = letterOf(rootPath, true) ? volume(letterOf(rootPath, true)) : nullptr;
-  return v && !v->noInformation ? std::optional<VolumeInformation>({v->label, v->fileSystem}) : std::nullopt;
-}
-
-std::optional<std::uint64_t> SimulatedMachine::diskFreeSpaceEx(const std::string& path) {
-  if (!hasFreeSpaceEx) throw std::logic_error("GetDiskFreeSpaceExA called where kernel32 lacks it: a crash on Windows");
-  const SimulatedVolume* v = letterOf(path, false) ? volume(letterOf(path, false)) : nullptr;
-  return v && !v->noFreeSpace ? std::optional<std::uint64_t>(v->freeBytes) : std::nullopt;
-}
-
-std::optional<ClusterFreeSpace> SimulatedMachine::diskFreeSpace(const std::string& path) {
-  const SimulatedVolume* v = letterOf(path, false) ? volume(letterOf(path, false)) : nullptr;
-  if (!v || v->noFreeSpace) return std::nullopt;
-  const auto clusters = static_cast<std::uint32_t>(std::min<std::uint64_t>(v->freeBytes / 4096, 0xFFFFFFFF));
-  return v->clusters.value_or(ClusterFreeSpace{8, 512, clusters, clusters});
+SimulatedVolume* SimulatedMachine::at(const std::string& path, bool backslash) {
+  return letterOf(path, backslash) ? volume(letterOf(path, backslash)) : nullptr;
 }
 
 bool SimulatedMachine::setVolumeLabel(const std::string& rootPath, const std::string& label) {
-  SimulatedVolume* v = letterOf(rootPath, true) ? volume(letterOf(rootPath, true)) : nullptr;
+  SimulatedVolume* v = at(rootPath, true);
   std::string stored = label;
   bool ok = v && !v->refusesLabel;
   if (ok && isFat(v->fileSystem)) {  // what the FAT driver takes, and how it keeps it

@@ -57,7 +57,6 @@ struct SimulatedVolume {
   std::uint64_t start = 0, length = 0;  // the first extent, in bytes on the disk
   std::string label = "", fileSystem = "FAT32";
   std::uint64_t freeBytes = 0;
-  std::optional<ClusterFreeSpace> clusters = {};  // GetDiskFreeSpaceA; unset: 4 KiB clusters of freeBytes
   unsigned driveType = kDriveFixed;
   bool noExtent = false, noInformation = false, noFreeSpace = false, refusesLabel = false;
 };
@@ -82,8 +81,7 @@ class SimulatedMachine : RawDisks, Registry, Volumes, DosDevices, SystemInfo, Ui
   std::map<std::pair<unsigned, unsigned>, SimulatedVolume> partitionDevices;
   std::vector<std::pair<char, std::string>> defined;  // DefineDosDevice names, in order
   std::uint32_t rawVersion = 0x1DB10106;  // GetVersion: 6.1, build 7601
-  std::optional<OsVersion> version = OsVersion{2, 6, 1, 7601};  // nothing: GetVersionExA fails
-  bool hasFreeSpaceEx = true, rereadFails = false;
+  bool rereadFails = false;
   Cursor cursor = Cursor::Arrow;
   std::function<void()> whileBoxOpen;  // runs inside a message box's own message loop
   unsigned openHandles = 0;
@@ -96,18 +94,27 @@ class SimulatedMachine : RawDisks, Registry, Volumes, DosDevices, SystemInfo, Ui
   bool updateDiskProperties(unsigned index) override;
   std::optional<std::uint32_t> readDword(const std::string& key, const std::string& name) override;
   std::optional<std::string> readString(const std::string& key, const std::string& name) override;
-  unsigned driveType(const std::string& rootPath) override;
-  VolumeExtent queryVolumeExtent(char letter) override;
-  std::optional<VolumeInformation> volumeInformation(const std::string& rootPath) override;
-  bool hasDiskFreeSpaceEx() override { return hasFreeSpaceEx; }
-  std::optional<std::uint64_t> diskFreeSpaceEx(const std::string& path) override;
-  std::optional<ClusterFreeSpace> diskFreeSpace(const std::string& path) override;
+  // The volume of "X:", or with `backslash` of "X:\" only.
+  SimulatedVolume* at(const std::string& path, bool backslash);
+  unsigned driveType(const std::string& root) override { return at(root, false) ? at(root, false)->driveType : kDriveNoRootDir; }
+  VolumeExtent queryVolumeExtent(char l) override { return volume(l) && !volume(l)->noExtent ? VolumeExtent{volume(l)->disk, volume(l)->start, volume(l)->length} : VolumeExtent{}; }
+  std::optional<VolumeInformation> volumeInformation(const std::string& root) override {
+    return at(root, true) && !at(root, true)->noInformation ? std::optional<VolumeInformation>({at(root, true)->label, at(root, true)->fileSystem}) : std::nullopt;
+  }
+  bool hasDiskFreeSpaceEx() override { return true; }
+  std::optional<std::uint64_t> diskFreeSpaceEx(const std::string& path) override {
+    return at(path, false) && !at(path, false)->noFreeSpace ? std::optional<std::uint64_t>(at(path, false)->freeBytes) : std::nullopt;
+  }
+  std::optional<ClusterFreeSpace> diskFreeSpace(const std::string& path) override {  // as the newer call, in 4 KiB clusters
+    const auto clusters = static_cast<std::uint32_t>(diskFreeSpaceEx(path).value_or(0) / 4096);
+    return diskFreeSpaceEx(path) ? std::optional<ClusterFreeSpace>({8, 512, clusters, clusters}) : std::nullopt;
+  }
   bool setVolumeLabel(const std::string& rootPath, const std::string& label) override;
   std::uint32_t logicalDrives() override;
   bool defineRawTarget(const std::string& name, const std::string& target) override;
   bool removeDefinition(const std::string& name) override;
   std::uint32_t getVersion() override { return rawVersion; }
-  std::optional<OsVersion> getVersionEx() override { return version; }
+  std::optional<OsVersion> getVersionEx() override { return OsVersion{2, 6, 1, 7601}; }
   void setCursor(Cursor c) override { cursor = c; }
   void setStatusText(const std::string& text) override { log.push_back("status " + text); }
   void requestClose() override { log.push_back("requestClose"); }
