@@ -1,9 +1,19 @@
+// The walk of one disk's tables: validity, numbering, offsets and the chain's ends, on tables laid
+// out sector by sector and on the shared corpus of other projects' images, each with the partition
+// list that project expects (read in place: QUENBOLT_CORPUS_DIR, or shared/corpus/mbr in a folder
+// above this file; skipped without it, and under Wine, the images being xz-packed).
+
 #include "model/disk_layout.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdlib>
+#include <fstream>
 #include <map>
+#include <sstream>
 
+#include "model/gpt_table.h"
 #include "support/sectors.h"
 
 namespace quenbolt {
@@ -11,13 +21,11 @@ namespace {
 
 using Disk = std::map<std::uint64_t, Sector>;  // by sector; absent sectors read as zeros
 
-// The rows of the disk and the sectors the walk read, in order.
-std::pair<std::vector<LayoutRow>, std::vector<std::uint64_t>> walk(Disk disk) {
+std::pair<std::vector<LayoutRow>, std::vector<std::uint64_t>> walk(Disk disk) {  // the rows, and the sectors read in order
   std::vector<std::uint64_t> reads;
   const std::vector<LayoutRow> rows = walkDiskLayout(disk[0], [&](std::uint64_t offset, Sector& sector) {
     reads.push_back(offset / 512);
-    sector = disk.count(offset / 512) ? disk[offset / 512] : Sector{};
-    return true;
+    return sector = disk.count(offset / 512) ? disk[offset / 512] : Sector{}, true;
   });
   return {rows, reads};
 }
@@ -29,42 +37,36 @@ TEST(DiskLayout, OnlyTheSignatureAndEntryZerosIndicatorMakeATableAndOnlyCountsMa
   EXPECT_TRUE(walk({{0, table({{0, 0, 0x07, 2048, 4096}}, false)}}).first.empty());
   const auto [rows, reads] = walk({{0, table({{0, 0x80, 0x07, 2048, 0}, {1, 0x01, 0x00, 4096, 10}, {3, 0xFF, 0x85, 8192, 10}})}});
   ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[0].typeByteOffset + rows[1].typeByteOffset, 0x1D2u + 0x1F2u);
-  EXPECT_TRUE(rows[1].source == RowSource::Primary && reads.empty());
+  EXPECT_TRUE(rows[0].typeByteOffset == 0x1D2 && rows[1].typeByteOffset == 0x1F2 && rows[1].source == RowSource::Primary && reads.empty());
 }
 
-// Slot 0 a primary, slot 1 a container, slot 3 a primary. The chain: a logical; an EBR whose
-// slot-0 link is followed at once to an EBR whose entry 0 is itself a link (a row without a
-// number; its link is entry 0's); a logical. Links count from the container's start, logicals from
-// their EBR; logicals are numbered for the system after every primary of the disk.
+// Slot 0 a primary, slot 1 a container, slot 3 a primary. The chain: a logical; an EBR whose slot-0
+// link is followed at once to an EBR whose entry 0 is a link too (a row without a number; its link
+// is entry 0's); a logical. Links count from the container's start, logicals from their EBR; EBR
+// rows are numbered for the system after every primary of the disk.
 TEST(DiskLayout, NumbersAndLocatesEveryRowInWalkOrder) {
   const auto [rows, reads] = walk({{0, table({{0, 0x80, 0x07, 2048, 2048}, {1, 0, 0x0F, 10000, 50000}, {3, 0, 0x0B, 70000, 2048}})},
                                    {10000, table({{0, 0, 0x07, 63, 1000}, {1, 0, 0x05, 2000, 10}})},
                                    {12000, table({{0, 0, 0x05, 3000, 10}, {1, 0, 0x05, 9999, 10}})},
-                                   {13000, table({{0, 0x80, 0x0F, 4000, 10}, {1, 0, 0x05, 9999, 10}})},
-                                   {14000, table({{0, 0, 0x06, 63, 1000}})}});
-  const struct { RowSource source; unsigned display, system; std::uint64_t table, start; std::uint32_t type; } expected[] = {
-      {RowSource::Primary, 1, 1, 0, 2048, 0x1C2},  {RowSource::Container, 0, 0, 0, 10000, 0x1D2}, {RowSource::Ebr, 2, 3, 10000, 10063, 0x1C2},
-      {RowSource::Ebr, 0, 4, 13000, 17000, 0x1C2}, {RowSource::Ebr, 3, 5, 14000, 14063, 0x1C2},   {RowSource::Primary, 4, 2, 0, 70000, 0x1F2}};
+                                   {13000, table({{0, 0x80, 0x0F, 4000, 10}, {1, 0, 0x05, 9999, 10}})}, {14000, table({{0, 0, 0x06, 63, 1000}})}});
+  const std::array<std::uint64_t, 6> display{1, 0, 2, 0, 3, 4}, system{1, 0, 3, 4, 5, 2}, tableAt{0, 0, 10000, 13000, 14000, 0},
+      start{2048, 10000, 10063, 17000, 14063, 70000}, typeAt{0x1C2, 0x1D2, 0x1C2, 0x1C2, 0x1C2, 0x1F2};
   ASSERT_EQ(rows.size(), 6u);
   for (std::size_t r = 0; r < 6; ++r) {
-    const LayoutRow& row = rows[r];
-    EXPECT_EQ(std::make_tuple(row.source, row.displayNumber, row.systemNumber, row.tableSectorOffset, row.partitionOffset, row.typeByteOffset),
-              std::make_tuple(expected[r].source, expected[r].display, expected[r].system, expected[r].table * 512, expected[r].start * 512,
-                              expected[r].type)) << "row " << r;
+    EXPECT_EQ(std::make_tuple(rows[r].displayNumber, rows[r].systemNumber, rows[r].tableSectorOffset, rows[r].partitionOffset, rows[r].typeByteOffset),
+              std::make_tuple(display[r], system[r], tableAt[r] * 512, start[r] * 512, typeAt[r])) << "row " << r;
   }
   EXPECT_EQ(reads, (std::vector<std::uint64_t>{10000, 12000, 13000, 14000}));
   // An EBR at 0xFFFFFE00 with a logical 63 sectors on: the sum carries into the high half.
-  EXPECT_EQ(walk({{0, table({{0, 0, 0x0F, 8388607, 1000}})}, {8388607, table({{0, 0, 0x07, 63, 900}})}}).first.at(1).partitionOffset,
-            0x100007C00u);
+  EXPECT_EQ(walk({{0, table({{0, 0, 0x0F, 8388607, 1000}})}, {8388607, table({{0, 0, 0x07, 63, 900}})}}).first.at(1).partitionOffset, 0x100007C00u);
 }
 
-TEST(ChainWalk, EndsOnlyAtAZeroLinkALoopTheMbrOrTheReadBudget) {
+TEST(DiskLayout, AChainEndsOnlyAtAZeroLinkALoopTheMbrOrTheReadBudget) {
   auto ebr = [](std::uint32_t next) { return table({{0, 0, 0x07, 1, 10}, {1, 0, 0x05, next, 10}}); };
   const Sector container = table({{0, 0, 0x05, 100, 1000}}), logical = table({{0, 0, 0x07, 1, 10}});
   const struct { const char* what; Disk disk; std::size_t rows; std::vector<std::uint64_t> reads; } cases[] = {
       {"first EBR invalid: the container alone", {{0, container}, {100, table({{1, 0, 0x05, 50, 10}}, false)}}, 1, {100}},
-      {"first EBR only 55 AA: one empty logical", {{0, container}, {100, table({})}}, 2, {100}},
+      {"first EBR 55 AA alone: one empty logical", {{0, container}, {100, table({})}}, 2, {100}},
       {"an invalid EBR in the middle is walked through",
        {{0, container}, {100, ebr(50)}, {150, table({{0, 0, 0x07, 1, 10}, {1, 0, 0x05, 80, 10}}, false)}, {180, logical}}, 3, {100, 150, 180}},
       {"a loop back to an EBR read before", {{0, container}, {100, ebr(50)}, {150, ebr(60)}, {160, ebr(50)}}, 4, {100, 150, 160}},
@@ -73,14 +75,64 @@ TEST(ChainWalk, EndsOnlyAtAZeroLinkALoopTheMbrOrTheReadBudget) {
       {"a container at the MBR", {{0, table({{0, 0, 0x05, 0, 1000}, {1, 0, 0x07, 2048, 1000}})}}, 2, {}}};
   for (const auto& c : cases) {
     const auto [rows, reads] = walk(c.disk);
-    EXPECT_EQ(rows.size(), c.rows) << c.what;
-    EXPECT_EQ(reads, c.reads) << c.what;
+    EXPECT_TRUE(rows.size() == c.rows && reads == c.reads) << c.what;
   }
   Disk chain{{0, table({{0, 0, 0x05, 1, 0x7FFFFFFF}})}};
   for (std::uint32_t i = 0; i < kMaxEbrReadsPerDisk + 100; ++i) chain[1 + 2 * i] = ebr(2 * (i + 1));
   const auto [rows, reads] = walk(chain);
-  EXPECT_EQ(reads.size(), kMaxEbrReadsPerDisk);
-  EXPECT_EQ(rows.size(), kMaxEbrReadsPerDisk + 1);
+  EXPECT_TRUE(reads.size() == kMaxEbrReadsPerDisk && rows.size() == kMaxEbrReadsPerDisk + 1);
+}
+
+TEST(DiskLayout, TheCorpusImagesAreWalkedAsTheirPeersList) {
+  std::string dir = std::getenv("QUENBOLT_CORPUS_DIR") ? std::getenv("QUENBOLT_CORPUS_DIR") + std::string("/") : "";
+  for (std::string up = __FILE__; dir.empty() && up.rfind('/') != std::string::npos;) {
+    up.erase(up.rfind('/'));
+    if (std::ifstream(up + "/shared/corpus/mbr/MANIFEST.tsv")) dir = up + "/shared/corpus/mbr/";
+  }
+#ifndef _WIN32
+  std::ifstream manifest(dir + "MANIFEST.tsv");
+  if (dir.empty() || !manifest) GTEST_SKIP() << "the shared corpus is not here";
+  auto list = [](const std::string& path) {  // start, size, type, boot, kind per line; "-": not stated
+    std::vector<std::array<std::string, 5>> lines;
+    std::ifstream in(path);
+    for (std::string text, number; std::getline(in, text);) {
+      std::array<std::string, 5> l;
+      if (std::istringstream(text) >> number >> l[0] >> l[1] >> l[2] >> l[3] >> l[4]) lines.push_back(l);
+    }
+    return lines;
+  };
+  unsigned images = 0;
+  for (std::string line, name; std::getline(manifest, line) && std::istringstream(line) >> name; images += name != "image") {
+    if (name == "image") continue;  // the header
+    std::string bytes;
+    FILE* in = popen(((name.rfind(".xz") == name.size() - 3 ? "xz -dc '" : "cat '") + dir + name + "'").c_str(), "r");
+    char buffer[65536];
+    for (std::size_t got; in && (got = fread(buffer, 1, sizeof buffer, in)) > 0;) bytes.append(buffer, got);
+    if (in) pclose(in);
+    if (name.rfind(".xz") == name.size() - 3) name.resize(name.size() - 3);
+    const SectorReader read = [&bytes](std::uint64_t offset, Sector& sector) {
+      sector.fill(0);
+      return offset + 512 <= bytes.size() && (std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(offset), 512, sector.begin()), true);
+    };
+    Sector mbr;
+    read(0, mbr);
+    EXPECT_FALSE(readGpt(mbr, read, bytes.size() / 512)) << name;  // bootcamp-hybrid.bin: an EE entry, no GPT
+    auto expected = list(dir + name + (name == "node-mbr/rpi.bin" ? ".sfdisk" : ".expected"));  // the peer states slot 0 alone
+    // dftt: slot 1 of the first EBR is the link, whatever its type; it leads into logical B's boot
+    // sector, then past the disk. A first EBR of 55 AA alone is one empty logical.
+    if (name == "dftt/ext-part-test-2.dd") expected.resize(5);
+    if (name == "util-linux-fdisk-replay/mbr-nondos-mode-extended.img") expected.push_back({"12288", "0", "00", "0", "logical"});
+    const std::vector<LayoutRow> rows = walkDiskLayout(mbr, read);
+    ASSERT_EQ(rows.size(), expected.size()) << name;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const std::array<std::string, 5> ours{std::to_string(rows[i].partitionOffset / 512), std::to_string(rows[i].entry.sectorCount),
+                                            hexText(0x100 | rows[i].entry.type).substr(3), rows[i].entry.isActive() ? "1" : "0",
+                                            rows[i].source == RowSource::Primary ? "primary" : rows[i].source == RowSource::Ebr ? "logical" : "extended"};
+      for (std::size_t f = 0; f < 5; ++f) EXPECT_TRUE(expected[i][f] == "-" || upperAscii(ours[f]) == upperAscii(expected[i][f])) << name << " row " << i;
+    }
+  }
+  EXPECT_GE(images, 19u);
+#endif
 }
 
 }  // namespace

@@ -86,12 +86,8 @@ TEST_F(GptReader, AHostilePrimaryIsRefusedAtItsCheckAndTheBackupServesAndABackup
   for (const auto& c : primary) {
     make(c.fields, c.reseal ? 1 : 0, 2);
     const std::optional<GptTable> table = read();
-    ASSERT_TRUE(table) << c.what;
-    EXPECT_EQ(table->copy, GptCopy::Backup) << c.what;
-    EXPECT_EQ(table->partitions.size(), 4u) << c.what;
-    Lbas expected = c.readsArray ? run({1}, 2, 32) : Lbas{1};
-    expected.push_back(kBackup);
-    EXPECT_EQ(lbas, run(expected, kLastUsable + 1, 32)) << c.what;
+    EXPECT_TRUE(table && table->copy == GptCopy::Backup && table->partitions.size() == 4) << c.what;
+    EXPECT_EQ(lbas, run(run(c.readsArray ? run({1}, 2, 32) : Lbas{1}, kBackup, 1), kLastUsable + 1, 32)) << c.what;
   }
   const struct { const char* what; Fields fields; } backup[] = {
       {"own LBA", {{b + kGptMyLbaField, 1, 8}}},
@@ -99,12 +95,10 @@ TEST_F(GptReader, AHostilePrimaryIsRefusedAtItsCheckAndTheBackupServesAndABackup
       {"usable range over its header", {{b + kGptLastUsableLbaField, kBackup, 8}, {b + kGptEntryArrayLbaField, 2, 8}}},
       {"array over its header", {{b + kGptEntryArrayLbaField, kBackup - 31, 8}}},
       {"array on the MBR", {{b + kGptEntryArrayLbaField, 0, 8}}}};
-  for (const auto& c : backup) {
-    Fields fields = c.fields;
-    fields.push_back({h + 0x40, 0xFF, 1});  // the primary header broken
-    make(fields, kBackup, kBackup - 32);
-    EXPECT_FALSE(read()) << c.what;
-    EXPECT_EQ(lbas, (Lbas{1, kBackup})) << c.what;
+  for (auto c : backup) {
+    c.fields.push_back({h + 0x40, 0xFF, 1});  // the primary header broken
+    make(c.fields, kBackup, kBackup - 32);
+    EXPECT_TRUE(!read() && lbas == (Lbas{1, kBackup})) << c.what;
   }
 }
 

@@ -1,7 +1,12 @@
-// The real Win32 platform against a disk image under Wine, when QUENBOLT_WINE_DISK_TEST holds the
-// size in bytes of the image physical drive 0 leads to (tests/platform/wine_disk_check.sh prepares
-// it): an MBR with "QBLT" as disk signature, the sector at 4 GiB + 512 filled with 0xA5, and under
-// the disk enumeration key "Count" = 1 (REG_DWORD), "0" = "USBSTOR\Disk" (REG_SZ), "1" = 5 (REG_DWORD).
+// The real Win32 platform under Wine (tests/platform/wine_disk_check.sh prepares both cases and runs
+// each suite alone). RawDiskWin32Test runs when QUENBOLT_WINE_DISK_TEST holds the size in bytes of
+// the image physical drive 0 leads to: an MBR with "QBLT" as disk signature, the sector at 4 GiB +
+// 512 filled with 0xA5, and under the disk enumeration key "Count" = 1 (REG_DWORD), "0" =
+// "USBSTOR\Disk" (REG_SZ), "1" = 5 (REG_DWORD). VolumeLabelWin32Test runs when
+// QUENBOLT_WINE_LABEL_TEST is set, in code page 1252, where the ANSI volume calls would change GBK
+// bytes: Wine keeps the label of C: in drive_c/.windows-label as UTF-8, "卷标" before, "数据" after.
+
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
@@ -26,10 +31,10 @@ class RawDiskWin32Test : public testing::Test {
 
 TEST_F(RawDiskWin32Test, ReadsAndWritesWholeSectorsAtSixtyFourBitOffsetsAndCountsAShortReadAsFailed) {
   Sector sector, pattern;
+  for (std::size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<std::uint8_t>(i * 7);
   {
     auto disk = platform.disks.openDisk(0, DiskAccess::Read);
-    ASSERT_NE(disk, nullptr);
-    ASSERT_TRUE(disk->readSector(0, sector));
+    ASSERT_TRUE(disk && disk->readSector(0, sector));
     EXPECT_EQ(std::string(sector.begin() + 0x1B8, sector.begin() + 0x1BC) + char(sector[0x1FE]) + char(sector[0x1FF]), "QBLT\x55\xAA");
     ASSERT_TRUE(disk->readSector((1ull << 32) + 512, sector));  // only with the high half of the offset
     EXPECT_EQ(sector[0] + sector[511], 2 * 0xA5);
@@ -40,8 +45,6 @@ TEST_F(RawDiskWin32Test, ReadsAndWritesWholeSectorsAtSixtyFourBitOffsetsAndCount
     EXPECT_FALSE(disk->readSector(size, sector)) << "at the end ReadFile gives 0 bytes";
     EXPECT_EQ(disk->lastError(), 0u) << "a short read has no error code of its own";
     EXPECT_TRUE(!disk->lengthBytes() || *disk->lengthBytes() == size) << "Wine may not tell an image's length; told, it is right";
-    for (std::size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<std::uint8_t>(i * 7);
-    EXPECT_FALSE(disk->writeSector(3 * 512, pattern)) << "a handle opened for reading";
   }
   ASSERT_TRUE(platform.disks.openDisk(0, DiskAccess::ReadWrite)->writeSector(3 * 512, pattern));
   auto disk = platform.disks.openDisk(0, DiskAccess::Read);
@@ -64,6 +67,18 @@ TEST_F(RawDiskWin32Test, DefinedNamesTakeTheirLetterUntilRemovedAndRegistryValue
   for (const char* name : {"Count", "1"}) EXPECT_EQ(platform.registry.readString(key, name), std::nullopt) << name;
   for (const char* name : {"0", "9"}) EXPECT_EQ(platform.registry.readDword(key, name), std::nullopt) << name;
   EXPECT_EQ(platform.registry.readDword("SYSTEM\\NoSuchKey", "Count"), std::nullopt);
+}
+
+TEST(VolumeLabelWin32Test, ChineseLabelsAreReadAndSetWholeUnderCodePage1252) {
+  if (!std::getenv("QUENBOLT_WINE_LABEL_TEST")) GTEST_SKIP() << "QUENBOLT_WINE_LABEL_TEST is not set";
+  ASSERT_EQ(GetACP(), 1252u) << "the check means something only where the ANSI functions use 1252";
+  Win32Platform win32;
+  Platform platform = win32.platform();
+  const std::optional<VolumeInformation> read = platform.volumes.volumeInformation("C:\\");
+  ASSERT_TRUE(read.has_value());
+  EXPECT_EQ(read->label, "卷标");
+  EXPECT_FALSE(platform.volumes.setVolumeLabel("C:\\", "DATA\xB5")) << "no GBK text: it would reach the volume changed";
+  EXPECT_TRUE(platform.volumes.setVolumeLabel("C:\\", "数据"));
 }
 
 }  // namespace
