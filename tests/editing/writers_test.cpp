@@ -1,6 +1,5 @@
-// The writers and the commit on the standard machine, beyond what the property test and the fault
-// matrix cover: a sector changed since the scan, changes never written, the boot-sector label and its
-// backup, the order of the commit and the words of its failures.
+// The writers and the commit on the standard machine, beyond the property test and the fault matrix:
+// a sector changed since the scan, refusals, the boot-sector label and its backup, the commit's order.
 
 #include <gtest/gtest.h>
 
@@ -38,16 +37,12 @@ TEST(Writers, ASectorChangedSinceTheScanIsReadButNotWritten) {
 }
 
 TEST(Writers, NoHexByteAStoreLocatingNoEntryAGptRowOrTypeEeIsNeverWrittenAndEveryFailureIsALine) {
-  Bench b;
-  b.list.rows[rowD][kTypeIdColumn] = "ee";
-  b.list.rows[rowExtended][kTypeIdColumn] = "a\r\nb";
-  b.list.rows[rowE][kTypeIdColumn] = "";  // an emptied type field
-  b.list.TypeByteOffset[rowI] = 0x1FE;    // would patch the signature
-  b.list.rows[rowI][kKindColumn] = kKindPrimaryActive;
-  b.list.GptList.push_back(GptRecord{rowH, 0, 2, false});  // row H taken for a GPT entry
-  b.list.rows[rowH][kTypeIdColumn] = "0B";
-  b.list.ScannedTypeId[rowG] = "EE";  // an MBR entry of type EE
-  b.list.rows[rowG][kTypeIdColumn] = "07";
+  Bench b;  // an emptied type field; a store that would patch the signature; row H made a GPT entry, G an EE entry
+  PartitionList& l = b.list;
+  l.rows[rowD][kTypeIdColumn] = "ee", l.rows[rowExtended][kTypeIdColumn] = "a\r\nb", l.rows[rowE][kTypeIdColumn] = "";
+  l.TypeByteOffset[rowI] = 0x1FE, l.rows[rowI][kKindColumn] = kKindPrimaryActive;
+  l.GptList.push_back(GptRecord{rowH, 0, 2, false}), l.rows[rowH][kTypeIdColumn] = "0B";
+  l.ScannedTypeId[rowG] = "EE", l.rows[rowG][kTypeIdColumn] = "07";
   EXPECT_EQ(failures(b.list, applyChanges(b.platform, b.list)),
             (Lines{"磁盘 1 分区 1：分区标记 \"ee\" 未写入（EE 是 GPT 保护分区的类型，不能写入或替换）", "磁盘 1 扩展 0F：分区标记 \"a??b\" 未写入（分区标记无效）",
                    "磁盘 1 分区 2：分区标记 \"\" 未写入（分区标记无效）", "磁盘 1 分区 4：分区标记 \"0B\" 未写入（GPT 分区表暂不能修改）",
@@ -69,8 +64,7 @@ TEST(Writers, ABootSectorLabelIsElevenUpperCaseBytesInTheBootSectorAndItsBackup)
     EXPECT_EQ(b.unexpectedBytes({{0, kBootD + 0x47, stored}, {0, kBootD + 6 * 512 + 0x47, stored}}), "") << label;
   }
   Bench b;
-  b.machine.defined.clear();
-  b.list.rows[rowH][kDriveLetterColumn] = "";
+  b.machine.defined.clear(), b.list.rows[rowH][kDriveLetterColumn] = "";
   ChangeReport report;
   writeBootSectorLabel(b.platform, b.list, rowH, "hidden2", report);
   EXPECT_EQ(b.machine.log, cycle("0", kBootH));
@@ -80,9 +74,7 @@ TEST(Writers, ABootSectorLabelIsElevenUpperCaseBytesInTheBootSectorAndItsBackup)
 TEST(Writers, TheBackupIsWrittenOnlyInsideTheReservedAreaAndOnlyFat32Of512ByteSectorsAtAll) {
   auto boot = [](unsigned bytesPerSector, unsigned reserved, unsigned backup, const char* type = "FAT32") {
     Sector s = fat32Boot("OLD", backup);
-    place(s, 0x0B, le(bytesPerSector, 2));
-    place(s, 0x0E, le(reserved, 2));
-    return place(s, 0x52, type), s;
+    return place(s, 0x0B, le(bytesPerSector, 2)), place(s, 0x0E, le(reserved, 2)), place(s, 0x52, type), s;
   };
   const std::uint64_t six = kBootD + 6 * 512;
   const ByteChange bootLabel{0, kBootD + 0x47, "NEW        "};
@@ -96,8 +88,7 @@ TEST(Writers, TheBackupIsWrittenOnlyInsideTheReservedAreaAndOnlyFat32Of512ByteSe
       {ntfsBoot(), Sector{}, cycle("D:", kBootD, "512", ""), {}, ""}};  // nothing of ours there, nothing reported
   for (const auto& c : cases) {
     Bench b;
-    b.machine.disks[0].put(kBootD, c.boot);
-    b.machine.disks[0].put(six, c.atSix);
+    b.machine.disks[0].put(kBootD, c.boot), b.machine.disks[0].put(six, c.atSix);
     b.before = b.machine.contents();
     ChangeReport report;
     writeBootSectorLabel(b.platform, b.list, rowD, "new", report);
@@ -118,10 +109,8 @@ TEST(Writers, TheBackupIsWrittenOnlyInsideTheReservedAreaAndOnlyFat32Of512ByteSe
 // each disk whose table changed is read again; a refusal is a note. Every change is attempted.
 TEST(ApplyChanges, PassesRunTypesThenFlagsThenLabelsAndEachWrittenTableIsReadAgainLast) {
   Bench b([](SimulatedMachine& m) { m.rereadFails = true; });
-  b.list.rows[rowF][kLabelColumn] = "Data";
-  b.list.rows[rowE][kLabelColumn] = "Work";
-  b.list.rows[rowH][kKindColumn] = kKindPrimaryActive;
-  b.list.rows[rowG][kTypeIdColumn] = "1C";
+  b.list.rows[rowF][kLabelColumn] = "Data", b.list.rows[rowE][kLabelColumn] = "Work";
+  b.list.rows[rowH][kKindColumn] = kKindPrimaryActive, b.list.rows[rowG][kTypeIdColumn] = "1C";
   b.list.rows[rowE][kTypeIdColumn] = "0B";  // the label pass sees the new type: the boot sector is read, found NTFS
   const ChangeReport report = applyChanges(b.platform, b.list);
   EXPECT_TRUE(report.succeeded());
@@ -132,12 +121,9 @@ TEST(ApplyChanges, PassesRunTypesThenFlagsThenLabelsAndEachWrittenTableIsReadAga
   EXPECT_EQ(b.unexpectedBytes({{0, typeAt(kEbr1, 0), "\x0B"}, {1, typeAt(0, 0), "\x1C"}, {0, bootAt(0, 2), "\x80"},
                                {0, kBootF + 0x47, "DATA       "}, rootLabel(0, kBootF, "DATA")}), "");
   Bench c;
-  c.machine.disks[0].faults = {{FaultOn::OpenForWriting}};
-  c.machine.letters['G'].refusesLabel = true;
-  c.list.rows[rowD][kTypeIdColumn] = "0B";
-  c.list.rows[rowF][kLabelColumn] = "LOST";
-  c.list.rows[rowI][kLabelColumn] = "lost";
-  c.list.rows[rowG][kLabelColumn] = "Spare2";
+  c.machine.disks[0].faults = {{FaultOn::OpenForWriting}}, c.machine.letters['G'].refusesLabel = true;
+  c.list.rows[rowD][kTypeIdColumn] = "0B", c.list.rows[rowF][kLabelColumn] = "LOST";
+  c.list.rows[rowI][kLabelColumn] = "lost", c.list.rows[rowG][kLabelColumn] = "Spare2";
   EXPECT_EQ(failures(c.list, applyChanges(c.platform, c.list)),
             (Lines{"磁盘 1 分区 1：分区标记 \"0B\" 未写入（打开磁盘失败）", "磁盘 1 分区 3：引导区卷标 未写入（打开磁盘失败）",
                    "磁盘 1 分区 5：卷标 未写入（分区没有盘符）", "磁盘 2 分区 1：卷标 未写入（卷标被系统拒绝）"}));

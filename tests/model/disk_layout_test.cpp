@@ -40,27 +40,6 @@ TEST(DiskLayout, OnlyTheSignatureAndEntryZerosIndicatorMakeATableAndOnlyCountsMa
   EXPECT_TRUE(rows[0].typeByteOffset == 0x1D2 && rows[1].typeByteOffset == 0x1F2 && rows[1].source == RowSource::Primary && reads.empty());
 }
 
-// Slot 0 a primary, slot 1 a container, slot 3 a primary. The chain: a logical; an EBR whose slot-0
-// link is followed at once to an EBR whose entry 0 is a link too (a row without a number; its link
-// is entry 0's); a logical. Links count from the container's start, logicals from their EBR; EBR
-// rows are numbered for the system after every primary of the disk.
-TEST(DiskLayout, NumbersAndLocatesEveryRowInWalkOrder) {
-  const auto [rows, reads] = walk({{0, table({{0, 0x80, 0x07, 2048, 2048}, {1, 0, 0x0F, 10000, 50000}, {3, 0, 0x0B, 70000, 2048}})},
-                                   {10000, table({{0, 0, 0x07, 63, 1000}, {1, 0, 0x05, 2000, 10}})},
-                                   {12000, table({{0, 0, 0x05, 3000, 10}, {1, 0, 0x05, 9999, 10}})},
-                                   {13000, table({{0, 0x80, 0x0F, 4000, 10}, {1, 0, 0x05, 9999, 10}})}, {14000, table({{0, 0, 0x06, 63, 1000}})}});
-  const std::array<std::uint64_t, 6> display{1, 0, 2, 0, 3, 4}, system{1, 0, 3, 4, 5, 2}, tableAt{0, 0, 10000, 13000, 14000, 0},
-      start{2048, 10000, 10063, 17000, 14063, 70000}, typeAt{0x1C2, 0x1D2, 0x1C2, 0x1C2, 0x1C2, 0x1F2};
-  ASSERT_EQ(rows.size(), 6u);
-  for (std::size_t r = 0; r < 6; ++r) {
-    EXPECT_EQ(std::make_tuple(rows[r].displayNumber, rows[r].systemNumber, rows[r].tableSectorOffset, rows[r].partitionOffset, rows[r].typeByteOffset),
-              std::make_tuple(display[r], system[r], tableAt[r] * 512, start[r] * 512, typeAt[r])) << "row " << r;
-  }
-  EXPECT_EQ(reads, (std::vector<std::uint64_t>{10000, 12000, 13000, 14000}));
-  // An EBR at 0xFFFFFE00 with a logical 63 sectors on: the sum carries into the high half.
-  EXPECT_EQ(walk({{0, table({{0, 0, 0x0F, 8388607, 1000}})}, {8388607, table({{0, 0, 0x07, 63, 900}})}}).first.at(1).partitionOffset, 0x100007C00u);
-}
-
 TEST(DiskLayout, AChainEndsOnlyAtAZeroLinkALoopTheMbrOrTheReadBudget) {
   auto ebr = [](std::uint32_t next) { return table({{0, 0, 0x07, 1, 10}, {1, 0, 0x05, next, 10}}); };
   const Sector container = table({{0, 0, 0x05, 100, 1000}}), logical = table({{0, 0, 0x07, 1, 10}});
@@ -81,6 +60,8 @@ TEST(DiskLayout, AChainEndsOnlyAtAZeroLinkALoopTheMbrOrTheReadBudget) {
   for (std::uint32_t i = 0; i < kMaxEbrReadsPerDisk + 100; ++i) chain[1 + 2 * i] = ebr(2 * (i + 1));
   const auto [rows, reads] = walk(chain);
   EXPECT_TRUE(reads.size() == kMaxEbrReadsPerDisk && rows.size() == kMaxEbrReadsPerDisk + 1);
+  // An EBR at 0xFFFFFE00 with a logical 63 sectors on: the sum carries into the high half.
+  EXPECT_EQ(walk({{0, table({{0, 0, 0x0F, 8388607, 1000}})}, {8388607, table({{0, 0, 0x07, 63, 900}})}}).first.at(1).partitionOffset, 0x100007C00u);
 }
 
 TEST(DiskLayout, TheCorpusImagesAreWalkedAsTheirPeersList) {

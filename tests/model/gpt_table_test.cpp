@@ -18,8 +18,8 @@ constexpr std::uint64_t kSectors = 2097152, kBackup = kSectors - 1, kLastUsable 
 using Lbas = std::vector<std::uint64_t>;
 using Fields = std::vector<std::array<std::uint64_t, 3>>;  // byte offset on the disk, value, bytes
 
-Lbas run(Lbas lbas, std::uint64_t first, std::uint64_t count) {
-  for (std::uint64_t i = 0; i < count; ++i) lbas.push_back(first + i);
+Lbas run(Lbas lbas, std::uint64_t first, std::uint64_t count) {  // `lbas`, then `count` from `first`
+  while (count--) lbas.push_back(first++);
   return lbas;
 }
 
@@ -61,25 +61,20 @@ TEST_F(GptReader, AHostilePrimaryIsRefusedAtItsCheckAndTheBackupServesAndABackup
   EXPECT_EQ(crcOf("123456789"), 0xCBF43926u);
   constexpr std::uint64_t h = 512, b = kBackup * 512, entry = 2 * 512;
   const struct { const char* what; Fields fields; bool reseal, readsArray; } primary[] = {
-      {"signature", {{h + 7, 'X', 1}}, true, false},
+      {"signature", {{h + 7, 'X', 1}}, true, false}, {"header CRC", {{h + 0x40, 0xFF, 1}}, false, false},
       {"header size below 92", {{h + kGptHeaderSizeField, 91, 4}}, true, false},
       {"header size above a sector", {{h + kGptHeaderSizeField, 513, 4}}, true, false},
-      {"header CRC", {{h + 0x40, 0xFF, 1}}, false, false},
       {"own LBA", {{h + kGptMyLbaField, kBackup, 8}}, true, false},
-      {"usable range over the header", {{h + kGptFirstUsableLbaField, 1, 8}, {h + kGptEntryArrayLbaField, kLastUsable + 1, 8}}, true,
-       false},
+      {"usable range over the header", {{h + kGptFirstUsableLbaField, 1, 8}, {h + kGptEntryArrayLbaField, kLastUsable + 1, 8}}, true, false},
       {"usable range empty", {{h + kGptFirstUsableLbaField, kLastUsable + 1, 8}}, true, false},
       {"usable range past the disk", {{h + kGptLastUsableLbaField, kSectors, 8}}, true, false},
-      {"entry size 0", {{h + kGptEntrySizeField, 0, 4}}, true, false},
-      {"entry size 129", {{h + kGptEntrySizeField, 129, 4}}, true, false},
+      {"entry size 0", {{h + kGptEntrySizeField, 0, 4}}, true, false}, {"entry size 129", {{h + kGptEntrySizeField, 129, 4}}, true, false},
       {"entry size 3 x 128", {{h + kGptEntrySizeField, 384, 4}}, true, false},
       {"entries over 1 MiB", {{h + kGptEntryCountField, 8193, 4}, {h + kGptFirstUsableLbaField, 4096, 8}}, true, false},
       {"entries over 1 MiB by size", {{h + kGptEntrySizeField, 1u << 31, 4}}, true, false},
-      {"array on the MBR", {{h + kGptEntryArrayLbaField, 0, 8}}, true, false},
-      {"array on the header", {{h + kGptEntryArrayLbaField, 1, 8}}, true, false},
+      {"array on the MBR", {{h + kGptEntryArrayLbaField, 0, 8}}, true, false}, {"array on the header", {{h + kGptEntryArrayLbaField, 1, 8}}, true, false},
       {"array in the usable range", {{h + kGptEntryArrayLbaField, 2048, 8}}, true, false},
-      {"array past the disk", {{h + kGptEntryArrayLbaField, kSectors - 16, 8}}, true, false},
-      {"array CRC", {{33 * 512 + 511, 1, 1}}, false, true},
+      {"array past the disk", {{h + kGptEntryArrayLbaField, kSectors - 16, 8}}, true, false}, {"array CRC", {{33 * 512 + 511, 1, 1}}, false, true},
       {"an entry past the usable range", {{entry + 3 * 128 + kGptLastLbaField, kLastUsable + 1, 8}}, true, true},
       {"an entry before the usable range", {{entry + kGptFirstLbaField, 2047, 8}}, true, true},
       {"an entry ending before it starts", {{entry + kGptLastLbaField, 2047, 8}}, true, true}};
@@ -90,11 +85,9 @@ TEST_F(GptReader, AHostilePrimaryIsRefusedAtItsCheckAndTheBackupServesAndABackup
     EXPECT_EQ(lbas, run(run(c.readsArray ? run({1}, 2, 32) : Lbas{1}, kBackup, 1), kLastUsable + 1, 32)) << c.what;
   }
   const struct { const char* what; Fields fields; } backup[] = {
-      {"own LBA", {{b + kGptMyLbaField, 1, 8}}},
-      {"usable range from LBA 1", {{b + kGptFirstUsableLbaField, 1, 8}}},
+      {"own LBA", {{b + kGptMyLbaField, 1, 8}}}, {"usable range from LBA 1", {{b + kGptFirstUsableLbaField, 1, 8}}},
       {"usable range over its header", {{b + kGptLastUsableLbaField, kBackup, 8}, {b + kGptEntryArrayLbaField, 2, 8}}},
-      {"array over its header", {{b + kGptEntryArrayLbaField, kBackup - 31, 8}}},
-      {"array on the MBR", {{b + kGptEntryArrayLbaField, 0, 8}}}};
+      {"array over its header", {{b + kGptEntryArrayLbaField, kBackup - 31, 8}}}, {"array on the MBR", {{b + kGptEntryArrayLbaField, 0, 8}}}};
   for (auto c : backup) {
     c.fields.push_back({h + 0x40, 0xFF, 1});  // the primary header broken
     make(c.fields, kBackup, kBackup - 32);

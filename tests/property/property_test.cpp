@@ -17,6 +17,8 @@
 namespace quenbolt {
 namespace {
 
+using namespace standard;
+
 std::uint64_t setting(const char* name, std::uint64_t fallback) {
   return std::getenv(name) && *std::getenv(name) ? std::strtoull(std::getenv(name), nullptr, 0) : fallback;
 }
@@ -26,7 +28,7 @@ TEST(Property, BatchCommandsChangeOnlyWhatTheyNameAndMakeOrReportEveryChange) {
   for (std::uint64_t seed = first, failed = 0; seed < first + cases && failed < 3; ++seed) {
     SimulatedMachine machine;
     Platform platform = machine.platform();
-    oracle::SeededChooser chooser(seed);
+    oracle::Chooser chooser = oracle::seeded(seed);
     oracle::buildRandomMachine(chooser, machine);
     PartitionList list;
     TempLetterList letters;
@@ -50,27 +52,20 @@ TEST(Property, BatchCommandsChangeOnlyWhatTheyNameAndMakeOrReportEveryChange) {
 // access failing (a read or write also coming back short). The change that met the fault is
 // reported with its reason and leaves its sector as it was; every other change lands as in the
 // clean run; a batch command ends with status 1.
-struct Scenario {
-  const char* name;
-  const char* command;  // nothing: edits staged in the window, then applyChanges
-};
-
-std::pair<ChangeReport, int> run(standard::Bench& b, const Scenario& s) {
-  if (s.command) {
-    const CommandResult r = runCommandStep(b.platform, b.list, splitCommandLine(std::string("q ") + s.command));
+std::pair<ChangeReport, int> run(Bench& b, const char* command) {  // no command: edits staged in the window, then applyChanges
+  if (command) {
+    const CommandResult r = runCommandStep(b.platform, b.list, splitCommandLine(std::string("q ") + command));
     return {r.report, r.exitStatus};
   }
-  b.list.rows[standard::rowE][kTypeIdColumn] = "1C";              // an EBR of disk 0
-  b.list.rows[standard::rowG][kTypeIdColumn] = "0B";              // the MBR of disk 1
-  b.list.rows[standard::rowH][kKindColumn] = kKindPrimaryActive;  // the MBR of disk 0
-  b.list.rows[standard::rowF][kLabelColumn] = "NEWDATA";          // the system, then F's boot sector
+  b.list.rows[rowE][kTypeIdColumn] = "1C", b.list.rows[rowG][kTypeIdColumn] = "0B";  // an EBR of disk 0, the MBR of disk 1
+  b.list.rows[rowH][kKindColumn] = kKindPrimaryActive, b.list.rows[rowF][kLabelColumn] = "NEWDATA";  // the MBR of disk 0; F's boot sector
   return {applyChanges(b.platform, b.list), -1};
 }
 
-class FaultMatrix : public testing::TestWithParam<Scenario> {};
+class FaultMatrix : public testing::TestWithParam<const char*> {};
 
 TEST_P(FaultMatrix, EachFailingAccessLosesOnlyItsOwnChangeAndIsReported) {
-  standard::Bench clean;
+  Bench clean;
   ASSERT_TRUE(run(clean, GetParam()).first.succeeded());
   struct Access { Fault fault; FailureReason reason; unsigned disk; std::uint64_t sector = 0; };
   std::vector<Access> accesses;
@@ -94,15 +89,14 @@ TEST_P(FaultMatrix, EachFailingAccessLosesOnlyItsOwnChangeAndIsReported) {
   }
   ASSERT_GE(accesses.size(), 5u);
   for (const Access& access : accesses) {
-    standard::Bench b;
+    Bench b;
     b.machine.disks[access.disk].faults = {access.fault};
     const auto [report, status] = run(b, GetParam());
     std::map<unsigned, DiskBytes> expected = clean.machine.contents();  // only the sector that met the fault as before
     expected[access.disk].erase(access.sector);
     if (b.before[access.disk].count(access.sector)) expected[access.disk][access.sector] = b.before[access.disk][access.sector];
-    const std::string what = "disk " + std::to_string(access.disk) + ": access " + std::to_string(static_cast<int>(access.fault.on)) +
-                             " at " + hexText(access.fault.offset) + " number " + std::to_string(access.fault.nth) + " of " +
-                             std::to_string(access.fault.bytes) + " bytes";
+    const std::string what = "disk " + std::to_string(access.disk) + ": access " + std::to_string(static_cast<int>(access.fault.on)) + " at " +
+                             hexText(access.fault.offset) + " number " + std::to_string(access.fault.nth) + ", " + std::to_string(access.fault.bytes) + " bytes";
     ASSERT_EQ(report.failures.size(), 1u) << what << ": exactly the change that met the fault is reported";
     EXPECT_EQ(report.failures[0].reason, access.reason) << what;
     EXPECT_TRUE(status < 0 || status == kExitWriteFailed) << what;
@@ -111,10 +105,9 @@ TEST_P(FaultMatrix, EachFailingAccessLosesOnlyItsOwnChangeAndIsReported) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Commits, FaultMatrix,
-                         testing::Values(Scenario{"StagedEdits", nullptr}, Scenario{"ReplaceTypes", "/F 07 0C"},
-                                         Scenario{"LabelsOfAType", "/S 0B newlabel"}, Scenario{"ActiveFlag", "/A 1 2 1"}),
-                         [](const testing::TestParamInfo<Scenario>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Commits, FaultMatrix, testing::Values(nullptr, "/F 07 0C", "/S 0B newlabel", "/A 1 2 1"), [](const auto& info) {
+  return std::string(std::vector<const char*>{"StagedEdits", "ReplaceTypes", "LabelsOfAType", "ActiveFlag"}[info.index]);
+});
 
 }  // namespace
 }  // namespace quenbolt

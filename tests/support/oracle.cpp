@@ -40,7 +40,6 @@ unsigned field(const Sector& s, std::size_t at, int bytes) {
 
 bool isTable(const Sector& s) { return s[510] == 0x55 && s[511] == 0xAA && (s[0x1BE] == 0 || s[0x1BE] == 0x80); }
 bool isContainer(unsigned type) { return type == 0x05 || type == 0x0F; }
-bool isFat32Of512(const Sector& s) { return upperAscii(std::string(s.begin() + 0x52, s.begin() + 0x57)) == "FAT32" && field(s, 0x0B, 2) == 512; }
 // A sector as a read of it gives it: zeros past the disk's end.
 Sector sectorAt(const SimulatedDisk& disk, std::uint64_t offset) { return offset <= disk.size - 512 ? disk.sector(offset) : Sector{}; }
 
@@ -84,16 +83,13 @@ std::vector<Part> partsOf(const SimulatedMachine& m, std::vector<unsigned>& unre
       }
     }
   }
-  for (Part& p : parts) {  // letters C to Z in turn; a volume at offset 0 is one of unknown extent
-    for (const auto& [letter, v] : m.letters) p.letter = letter >= 'C' && !v.noExtent && v.disk == p.disk && v.start == p.start && v.start ? letter : p.letter;
-  }
   return parts;
 }
 
 void buildRandomMachine(Chooser& c, SimulatedMachine& m) {
   static const std::vector<unsigned> types{0x05, 0x0F, 0x07, 0x0B, 0x0C, 0x1B, 0x1C, 0xBC, 0x00, 0x85, 0x17, 0xEE};
   static const std::vector<std::uint32_t> odd{63, 0, 1, 0x800000, 0xFFFFFFC0, 0x7FFFFF00};
-  static const std::vector<std::string> bootLabels{"BOOT", "Boot x", "卷", ""}, volumeLabels{"VOL", "Volume 2", "系统"};
+  static const std::vector<std::string> bootLabels{"BOOT", "Boot x", "卷", ""};
   std::string letters = "CDEFGHIJKLMNOPQRSTUVWXYZ";
   const unsigned disks = 1 + c.below(3);
   for (unsigned n = 0; n < disks; ++n) {
@@ -134,16 +130,15 @@ void buildRandomMachine(Chooser& c, SimulatedMachine& m) {
       const char letter = letters[c.below(static_cast<std::uint32_t>(letters.size()))];
       letters.erase(letters.find(letter), 1);
       SimulatedVolume& v = m.letters[letter];
-      v.disk = n, v.start = at, v.length = sectors * 512ull, v.label = c.oneOf(volumeLabels), v.fileSystem = fat32 ? "FAT32" : "NTFS";
+      v.disk = n, v.start = at, v.length = sectors * 512ull, v.fileSystem = fat32 ? "FAT32" : "NTFS";
     }
   }
   m.setDiskCount(disks + (c.chance(5) ? 1 : 0));
 }
 
 std::vector<std::string> randomCommand(Chooser& c, const SimulatedMachine& m) {
-  static const std::vector<std::string> words{"/M", "/F", "/L", "/S", "/A", "/m", "/f", "/l", "/s", "/a", "/X"},
-      ids{"07", "0B", "0c", "1C", "05", "0F", "ee", "7", "c", "G1", "007", "1b", "00"}, flags{"1", "0", "yes"},
-      labels{"data", "New Label", "ABCDEFGHIJKL", "数据", "ABCDEFGHIJ数据", "x.y"}, numbers{"1", "2", "3", "4", "5", "01", "x"};
+  static const std::vector<std::string> words{"/M", "/F", "/A", "/m", "/f", "/a", "/X"}, flags{"1", "0", "yes"},
+      ids{"07", "0B", "0c", "1C", "05", "0F", "ee", "7", "c", "G1", "007", "1b", "00"}, numbers{"1", "2", "3", "4", "5", "01", "x"};
   std::vector<unsigned> unreadable;
   const std::vector<Part> parts = partsOf(m, unreadable);
   const Part* p = parts.empty() || c.chance(10) ? nullptr : &c.oneOf(parts);
@@ -153,9 +148,9 @@ std::vector<std::string> randomCommand(Chooser& c, const SimulatedMachine& m) {
   const std::string number = p && !p->number.empty() && c.chance(90) ? p->number : c.oneOf(numbers);
   const std::string system = p && p->primary && c.chance(85) ? std::to_string(p->system) : c.oneOf(numbers);
   std::vector<std::string> args{word};
-  if (w == "/M" || w == "/L") args.insert(args.end(), {disk, number, w == "/M" ? id() : c.oneOf(labels)});
+  if (w == "/M") args.insert(args.end(), {disk, number, id()});
   if (w == "/A") args.insert(args.end(), {c.chance(10) ? "0" + disk : disk, system, c.oneOf(flags)});
-  if (w == "/F" || w == "/S") args.insert(args.end(), {id(), w == "/F" ? c.oneOf(ids) : c.oneOf(labels)});
+  if (w == "/F") args.insert(args.end(), {id(), c.oneOf(ids)});
   if (c.chance(3)) args.push_back("extra");
   else if (args.size() > 1 && c.chance(3)) args.pop_back();
   return args;
@@ -201,10 +196,9 @@ std::vector<std::string> checkBatchRun(const SimulatedMachine& before, const Sim
     return std::any_of(unreadable.begin(), unreadable.end(), [&](unsigned u) { return std::to_string(u + 1) == upperAscii(disk); });
   };
   const std::string w = args.empty() ? "" : upperAscii(args[0]);
-  if (args.size() != ((w == "/M" || w == "/L" || w == "/A") ? 4u : (w == "/F" || w == "/S") ? 3u : 0u)) return refused(kRefused);
+  if (args.size() != (w == "/M" || w == "/A" ? 4u : w == "/F" ? 3u : 0u)) return refused(kRefused);
 
   std::vector<ByteWrite> writes;
-  std::vector<std::pair<const Part*, std::string>> labels;
   bool failure = false;
   auto writeType = [&](const Part& p, int type) {
     bool blocked = false;  // a table sector inside a mounted volume: Windows refuses the write
@@ -212,23 +206,20 @@ std::vector<std::string> checkBatchRun(const SimulatedMachine& before, const Sim
     if (type != p.type && blocked) failure = true;
     else if (type != p.type) writes.push_back({p.disk, p.typeAt, std::string(1, static_cast<char>(type))});
   };
-  if (w == "/M" || w == "/L") {  // by disk and list number, compared as text
-    const int type = w == "/M" ? hexValue(args[3]) : 0;
+  if (w == "/M") {  // by disk and list number, compared as text
+    const int type = hexValue(args[3]);
     if (type < 0 || type == 0xEE) return refused(kRefused);
     const auto p = std::find_if(parts.begin(), parts.end(), [&](const Part& q) {
       return !q.number.empty() && std::to_string(q.disk + 1) == upperAscii(args[1]) && q.number == upperAscii(args[2]);
     });
     if (p == parts.end()) return refused(unreadableNamed(args[1]) ? kUnreadable : kNoSuchPartition);
-    if (w == "/M" && p->type == 0xEE) return refused(kRefused);
-    if (w == "/M") writeType(*p, type);
-    else labels.push_back({&*p, cut(args[3], 11)});
-  } else if (w == "/F" || w == "/S") {  // every partition whose type text is the ID
-    const int from = hexValue(args[1]), to = w == "/F" ? hexValue(args[2]) : 0;
-    if (from < 0 || to < 0 || (w == "/F" && (from == 0xEE || to == 0xEE))) return refused(kRefused);
-    if (w == "/S" && (upperAscii(args[1]) == "05" || upperAscii(args[1]) == "0F")) return refused(kRefused);
+    if (p->type == 0xEE) return refused(kRefused);
+    writeType(*p, type);
+  } else if (w == "/F") {  // every partition whose type text is the ID
+    const int from = hexValue(args[1]), to = hexValue(args[2]);
+    if (from < 0 || to < 0 || from == 0xEE || to == 0xEE) return refused(kRefused);
     for (const Part& p : parts) {
-      if (hex2(p.type) == upperAscii(args[1]) && w == "/F") writeType(p, to);
-      if (hex2(p.type) == upperAscii(args[1]) && w == "/S") labels.push_back({&p, upperAscii(args[2])});
+      if (hex2(p.type) == upperAscii(args[1])) writeType(p, to);
     }
   } else {  // "/A": the disk read as a number, the primary by its system number
     const std::string d = upperAscii(args[1]);
@@ -239,57 +230,21 @@ std::vector<std::string> checkBatchRun(const SimulatedMachine& before, const Sim
     if (p == parts.end()) return refused(unreadableNamed(std::to_string(disk + 1)) ? kUnreadable : kNoSuchPartition);
     if ((args[3] == "1") != (p->boot == 0x80)) writes.push_back({p->disk, p->typeAt - 4, args[3] == "1" ? "\x80" : std::string(1, '\0')});
   }
-  for (const auto& [p, label] : labels) {  // through the letter; for FAT32 types the boot sectors too
-    failure |= !p->letter;
-    if (!p->letter) continue;
-    const std::string call = std::string(1, p->letter) + ":\\ " + label + " ";
-    const std::vector<std::string> calls = after.logged("label " + call);
-    if (calls.empty()) problems.push_back("no label " + call);
-    failure |= !calls.empty() && calls[0] == "refused";
-    const SimulatedDisk& d = before.disks.at(p->disk);
-    const Sector boot = sectorAt(d, p->start), copy = sectorAt(d, p->start + field(boot, 0x32, 2) * 512ull);
-    if (!std::set<std::string>{"0B", "0C", "1B", "1C", "BC"}.count(hex2(p->type))) continue;
-    const bool fat32 = upperAscii(std::string(boot.begin() + 0x52, boot.begin() + 0x57)) == "FAT32";
-    failure |= p->start > d.size - 512 || (fat32 && !isFat32Of512(boot));  // unreadable, or counting other sectors
-    if (!isFat32Of512(boot)) continue;
-    writes.push_back({p->disk, p->start + 0x47, labelField(label)});
-    const unsigned backup = field(boot, 0x32, 2);
-    // A volume's own handle may write beyond its first sector only into a FAT volume's reserved area.
-    const bool fat = upperAscii(before.letters.at(p->letter).fileSystem).rfind("FAT", 0) == 0;
-    if (backup && backup != 0xFFFF && backup < field(boot, 0x0E, 2) && fat && isFat32Of512(copy)) writes.push_back({p->disk, p->start + backup * 512 + 0x47, labelField(label)});
-    else failure |= backup && backup != 0xFFFF && backup < field(boot, 0x0E, 2);
-  }
-  for (const std::string& line : after.logged("label ")) {
-    bool asked = false;
-    for (const auto& [p, label] : labels) asked |= p->letter && line.rfind(std::string(1, p->letter) + ":\\ " + label + " ", 0) == 0;
-    if (!asked) problems.push_back("label " + line + " never asked for");
-  }
 
-  // Each changed byte asked for (or written by the FAT driver); each change asked for made.
-  std::map<std::pair<unsigned, std::uint64_t>, int> allowed;  // -1: any value
+  // Each changed byte asked for; each change asked for made.
+  std::map<std::pair<unsigned, std::uint64_t>, char> allowed;
   for (const ByteWrite& b : writes) {
-    for (std::size_t i = 0; i < b.bytes.size(); ++i) allowed[{b.disk, b.offset + i}] = static_cast<unsigned char>(b.bytes[i]);
+    for (std::size_t i = 0; i < b.bytes.size(); ++i) allowed[{b.disk, b.offset + i}] = b.bytes[i];
   }
-  for (const std::string& line : after.logged("fat ")) {
-    const std::optional<LoggedAccess> a = parseAccess("read " + line);
-    for (long i = 0; a && i < a->bytes; ++i) allowed[{std::stoul(a->device), a->offset + i}] = -1;
-  }
-  std::map<unsigned, DiskBytes> then = before.contents(), now = after.contents();
-  for (auto& [disk, sectors] : now) {
-    for (const auto& s : then[disk]) sectors.emplace(s.first, Sector{});
-    for (const auto& [index, sector] : sectors) {
-      const Sector old = then[disk].count(index) ? then[disk][index] : Sector{};
-      for (std::size_t i = 0; i < 512; ++i) {
-        const auto ok = allowed.find({disk, index * 512 + i});
-        if (old[i] != sector[i] && (ok == allowed.end() || (ok->second >= 0 && ok->second != sector[i]))) {
-          problems.push_back("disk " + std::to_string(disk) + " byte " + hexText(index * 512 + i) + " changed unasked");
-        }
-      }
+  for (const auto& [disk, offset] : differingBytes(before.contents(), after.contents())) {
+    const auto ok = allowed.find({disk, offset});
+    if (ok == allowed.end() || ok->second != after.disks.at(disk).bytes(offset, 1)[0]) {
+      problems.push_back("disk " + std::to_string(disk) + " byte " + hexText(offset) + " changed unasked");
     }
   }
   bool made = true;
   for (const ByteWrite& b : writes) made &= after.disks.at(b.disk).bytes(b.offset, b.bytes.size()) == b.bytes;
-  const int expected = failure ? kFailed : (w == "/F" || w == "/S") && !unreadable.empty() ? kUnreadable : kDone;
+  const int expected = failure ? kFailed : w == "/F" && !unreadable.empty() ? kUnreadable : kDone;
   if (status != expected && (!faults || status != kFailed)) problems.push_back("exit status " + std::to_string(status) + ", not " + std::to_string(expected));
   if (!made && (!faults || status != kFailed)) problems.push_back("a change neither made nor reported");
   return problems;

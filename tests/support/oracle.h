@@ -10,27 +10,20 @@ namespace oracle {
 
 // Every random choice goes through one: from a seed (splitmix64, the same sequence everywhere, so a
 // failure's seed reproduces it) or from fuzzer input.
-class Chooser {
- public:
-  virtual ~Chooser() = default;
-  virtual std::uint32_t below(std::uint32_t n) = 0;  // 0 to n - 1 (0 when n is 0)
+struct Chooser {
+  std::function<std::uint32_t(std::uint32_t)> below;  // 0 to n - 1 (0 when n is 0)
   bool chance(unsigned percent) { return below(100) < percent; }
   template <typename T>
   const T& oneOf(const std::vector<T>& items) { return items[below(static_cast<std::uint32_t>(items.size()))]; }
 };
-class SeededChooser : public Chooser {
- public:
-  explicit SeededChooser(std::uint64_t seed) : state_(seed) {}
-  std::uint32_t below(std::uint32_t n) override {
-    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+inline Chooser seeded(std::uint64_t seed) {
+  return {[seed](std::uint32_t n) mutable {
+    std::uint64_t z = (seed += 0x9E3779B97F4A7C15ull);
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
     return n ? static_cast<std::uint32_t>((z ^ (z >> 31)) % n) : 0;
-  }
-
- private:
-  std::uint64_t state_;
-};
+  }};
+}
 
 // One row of the partition list, worked out from the table sectors.
 struct Part {
@@ -40,7 +33,6 @@ struct Part {
   bool primary = false;
   std::uint64_t table = 0, typeAt = 0, start = 0;  // byte offsets on the disk
   std::uint8_t type = 0, boot = 0;
-  char letter = 0;  // the drive letter a mounted volume gives it
 };
 
 // The rows of every disk the registry lists, in list order; `unreadable` gets listed disks not there.
@@ -49,7 +41,8 @@ std::vector<Part> partsOf(const SimulatedMachine& machine, std::vector<unsigned>
 // Disks of sound, broken and hostile tables (loops, shared chains, starts near 2^32 sectors and
 // past the disk), FAT32 and NTFS boot sectors with and without backups, volumes on partitions.
 void buildRandomMachine(Chooser& chooser, SimulatedMachine& machine);
-// Batch arguments (after the program name), mostly aimed at partitions the machine holds.
+// Batch arguments (after the program name) of "/M", "/F" and "/A", mostly aimed at partitions the
+// machine holds; labels are left to the suites that compare them with fixed bytes.
 std::vector<std::string> randomCommand(Chooser& chooser, const SimulatedMachine& machine);
 // Failing opens, reads, short reads, writes and short writes of table and boot sectors.
 void plantFaults(Chooser& chooser, SimulatedMachine& machine);

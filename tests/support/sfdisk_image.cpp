@@ -30,28 +30,17 @@ std::optional<std::vector<SfdiskPartition>> sfdiskDisk(const std::string& script
   for (std::size_t got; out && (got = fread(buffer, 1, sizeof buffer, out)) > 0;) json.append(buffer, got);
   if (out) pclose(out);
   SimulatedDisk& disk = machine.addDisk(index, bytes);
-  for (off_t data = lseek(fd, 0, SEEK_DATA), hole; fd >= 0 && data >= 0; data = lseek(fd, hole, SEEK_DATA)) {  // stretches the file holds
-    hole = lseek(fd, data, SEEK_HOLE);
-    for (off_t at = data / 512 * 512; at < hole; at += 512) {
-      Sector sector{};
-      if (pread(fd, sector.data(), 512, at) == 512 && sector != Sector{}) disk.put(at, sector);
-    }
+  for (std::uint64_t at = 0; fd >= 0 && at < bytes; at = at == 33 * 512 ? bytes - 33 * 512 : at + 512) {  // all a GPT of 128 entries holds
+    Sector sector{};
+    if (pread(fd, sector.data(), 512, static_cast<off_t>(at)) == 512 && sector != Sector{}) disk.put(at, sector);
   }
   if (fd >= 0) close(fd), unlink(path.c_str());
 #endif
   if (json.empty()) return std::nullopt;
   std::vector<SfdiskPartition> partitions;
-  const std::regex object("\\{[^{}]*\"node\"[^{}]*\\}"), start("\"start\": *([0-9]+)"), size("\"size\": *([0-9]+)"),
-      type("\"type\": *\"([^\"]*)\""), attrs("\"attrs\": *\"([^\"]*)\"");
+  const std::regex object("\"start\": *([0-9]+),\\s*\"size\": *([0-9]+)[^}]*");  // the rest of one partition's object
   for (std::sregex_iterator it(json.begin(), json.end(), object), end; it != end; ++it) {
-    const std::string text = it->str();
-    std::smatch m;
-    SfdiskPartition p;
-    if (std::regex_search(text, m, start)) p.start = std::stoull(m[1]);
-    if (std::regex_search(text, m, size)) p.size = std::stoull(m[1]);
-    if (std::regex_search(text, m, type)) p.type = m[1];
-    p.hidden = std::regex_search(text, m, attrs) && m[1].str().find("GUID:62") != std::string::npos;
-    partitions.push_back(p);
+    partitions.push_back({std::stoull((*it)[1]), std::stoull((*it)[2]), it->str().find("GUID:62") != std::string::npos});
   }
   return partitions;
 }

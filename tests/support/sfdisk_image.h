@@ -12,7 +12,6 @@ extern const char* const kWindowsGptScript;
 
 struct SfdiskPartition {  // one partition as `sfdisk -J` lists it
   std::uint64_t start = 0, size = 0;  // sectors
-  std::string type;                   // the type GUID as sfdisk prints it
   bool hidden = false;                // attrs holds "GUID:62"
 };
 

@@ -188,24 +188,18 @@ bool SimulatedMachine::writeAllowed(unsigned disk, char letter, std::uint64_t at
 }
 
 std::optional<std::uint32_t> SimulatedMachine::readDword(const std::string& key, const std::string& name) {
-  const auto found = enumValues.find(upperAscii(name));
-  if (upperAscii(key) != "SYSTEM\\CURRENTCONTROLSET\\SERVICES\\DISK\\ENUM" || found == enumValues.end()) return std::nullopt;
-  const auto* value = std::get_if<std::uint32_t>(&found->second);
+  const auto* value = std::get_if<std::uint32_t>(enumValue(key, name));
   return value ? std::optional<std::uint32_t>(*value) : std::nullopt;
 }
 
 std::optional<std::string> SimulatedMachine::readString(const std::string& key, const std::string& name) {
+  const auto* value = std::get_if<std::string>(enumValue(key, name));  // a REG_SZ ends at its first NUL
+  return value ? std::optional<std::string>(value->substr(0, value->find('\0'))) : std::nullopt;
+}
+
+const SimulatedMachine::Value* SimulatedMachine::enumValue(const std::string& key, const std::string& name) const {
   const auto found = enumValues.find(upperAscii(name));
-  if (upperAscii(key) != "SYSTEM\\CURRENTCONTROLSET\\SERVICES\\DISK\\ENUM" || found == enumValues.end()) return std::nullopt;
-  const auto* gbk = std::get_if<std::string>(&found->second);
-  if (!gbk) return std::nullopt;
-  std::string text;  // a REG_SZ ends at its first NUL; code page 1252 holds no Chinese: the default '?'
-  for (std::size_t i = 0; i < gbk->size() && (*gbk)[i] != '\0'; ++i) {
-    const bool chinese = ansiCodePage != 936 && static_cast<unsigned char>((*gbk)[i]) >= 0x81 && static_cast<unsigned char>((*gbk)[i]) <= 0xFE;
-    text += chinese ? '?' : (*gbk)[i];
-    i += chinese;
-  }
-  return text;
+  return upperAscii(key) == "SYSTEM\\CURRENTCONTROLSET\\SERVICES\\DISK\\ENUM" && found != enumValues.end() ? &found->second : nullptr;
 }
 
 SimulatedVolume* SimulatedMachine::at(const std::string& path, bool backslash) {
@@ -269,6 +263,21 @@ bool SimulatedMachine::removeDefinition(const std::string& name) {
 void SimulatedMachine::messageBox(const std::string& text, const std::string& caption, unsigned style) {
   log.push_back("box " + caption + "|" + text + "|" + hexText(style));
   if (whileBoxOpen) whileBoxOpen();
+}
+
+std::vector<std::pair<unsigned, std::uint64_t>> differingBytes(std::map<unsigned, DiskBytes> a, std::map<unsigned, DiskBytes> b) {
+  std::vector<std::pair<unsigned, std::uint64_t>> bytes;
+  for (const auto& [disk, sectors] : b) {
+    for (const auto& s : sectors) a[disk].emplace(s.first, Sector{});
+  }
+  for (const auto& [disk, sectors] : a) {
+    for (const auto& [index, sector] : sectors) {
+      for (std::size_t i = 0; i < 512; ++i) {
+        if (sector[i] != b[disk][index][i]) bytes.emplace_back(disk, index * 512 + i);
+      }
+    }
+  }
+  return bytes;
 }
 
 std::optional<LoggedAccess> parseAccess(const std::string& line) {

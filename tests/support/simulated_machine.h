@@ -5,14 +5,13 @@
 // defined again. And the rules Wine lacks: since Vista a disk handle may not write into a mounted
 // volume (temporary letters included), a volume's own handle only into its reserved area (FAT:
 // BPB_RsvdSecCnt sectors, else its first sector); SetVolumeLabel on FAT upper-cases, refuses more
-// than 11 bytes or a character FAT forbids, and on FAT32 writes the root-directory label entry;
-// registry strings come through the ANSI code page. Faults planted on a disk apply to every handle
-// that reaches its sectors. One log holds each disk access (offsets on the disk, also through a
-// volume) and each call that changes something or talks to the user, in order:
-//   "open 0 read ok", "open D: readwrite failed", "read 0 0x200 512", "read 0 0x200 failed",
-//   "write D: 0x100000 100" (short), "close 0", "label D:\ DATA ok|refused", "fat 0 0x1040000 12" (the
-//   FAT driver's entry), "define H: \Device\Harddisk0\Partition2 ok", "remove H: ok", "reread 0 ok",
-//   "status <text>", "requestClose", "box <caption>|<text>|0x40", "shell D:".
+// than 11 bytes or a character FAT forbids, and on FAT32 writes the root-directory label entry.
+// Faults planted on a disk apply to every handle that reaches its sectors. One log holds each disk
+// access (offsets on the disk, also through a volume) and each call that changes something or talks
+// to the user, in order: "open 0 read ok", "open D: readwrite failed", "read 0 0x200 512|failed",
+// "write D: 0x100000 100" (short), "close 0", "label D:\ DATA ok|refused", "fat 0 0x1040000 12" (the
+// FAT driver's entry), "define H: \Device\Harddisk0\Partition2 ok", "remove H: ok", "reread 0 ok",
+// "status <text>", "requestClose", "box <caption>|<text>|0x40", "shell D:".
 
 #include <cstdint>
 #include <functional>
@@ -73,8 +72,8 @@ class SimulatedMachine : RawDisks, Registry, Volumes, DosDevices, SystemInfo, Ui
 
   std::map<unsigned, SimulatedDisk> disks;
   // SYSTEM\CurrentControlSet\Services\Disk\Enum by upper-case name: REG_DWORD, REG_SZ (GBK), other.
-  std::map<std::string, std::variant<std::uint32_t, std::string, std::vector<std::uint8_t>>> enumValues;
-  unsigned ansiCodePage = 936;  // 1252: a Western Windows
+  using Value = std::variant<std::uint32_t, std::string, std::vector<std::uint8_t>>;
+  std::map<std::string, Value> enumValues;
   // Letters in use: mounted volumes and, with noExtent, drives such as CD drives or shares.
   std::map<char, SimulatedVolume> letters;
   // "\Device\Harddisk<d>\Partition<n>" -> the volume a letter defined for it reaches.
@@ -94,6 +93,7 @@ class SimulatedMachine : RawDisks, Registry, Volumes, DosDevices, SystemInfo, Ui
   bool updateDiskProperties(unsigned index) override;
   std::optional<std::uint32_t> readDword(const std::string& key, const std::string& name) override;
   std::optional<std::string> readString(const std::string& key, const std::string& name) override;
+  const Value* enumValue(const std::string& key, const std::string& name) const;
   // The volume of "X:", or with `backslash` of "X:\" only.
   SimulatedVolume* at(const std::string& path, bool backslash);
   unsigned driveType(const std::string& root) override { return at(root, false) ? at(root, false)->driveType : kDriveNoRootDir; }
@@ -105,10 +105,7 @@ class SimulatedMachine : RawDisks, Registry, Volumes, DosDevices, SystemInfo, Ui
   std::optional<std::uint64_t> diskFreeSpaceEx(const std::string& path) override {
     return at(path, false) && !at(path, false)->noFreeSpace ? std::optional<std::uint64_t>(at(path, false)->freeBytes) : std::nullopt;
   }
-  std::optional<ClusterFreeSpace> diskFreeSpace(const std::string& path) override {  // as the newer call, in 4 KiB clusters
-    const auto clusters = static_cast<std::uint32_t>(diskFreeSpaceEx(path).value_or(0) / 4096);
-    return diskFreeSpaceEx(path) ? std::optional<ClusterFreeSpace>({8, 512, clusters, clusters}) : std::nullopt;
-  }
+  std::optional<ClusterFreeSpace> diskFreeSpace(const std::string&) override { return std::nullopt; }  // the newer call is there
   bool setVolumeLabel(const std::string& rootPath, const std::string& label) override;
   std::uint32_t logicalDrives() override;
   bool defineRawTarget(const std::string& name, const std::string& target) override;
@@ -124,6 +121,9 @@ class SimulatedMachine : RawDisks, Registry, Volumes, DosDevices, SystemInfo, Ui
   bool writeAllowed(unsigned disk, char letter, std::uint64_t at, std::size_t size);
   bool writeRootLabel(unsigned disk, std::uint64_t start, const std::string& label);
 };
+
+// The bytes in which two sets of disk contents differ, as disk and offset; absent sectors are zeros.
+std::vector<std::pair<unsigned, std::uint64_t>> differingBytes(std::map<unsigned, DiskBytes> a, std::map<unsigned, DiskBytes> b);
 
 // A read or write of the log taken apart: "read 0 0x200 512" -> {"read", "0", 0x200, 512}; bytes
 // -1 for "failed".

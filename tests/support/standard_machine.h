@@ -83,20 +83,12 @@ struct Bench {
   }
   // Empty when the disks are as before apart from `changes`; else the first byte that is not.
   std::string unexpectedBytes(const std::vector<ByteChange>& changes) const {
-    std::map<unsigned, DiskBytes> expected = before, actual = machine.contents();
+    std::map<unsigned, DiskBytes> expected = before;
     for (const ByteChange& c : changes) {
       for (std::size_t i = 0; i < c.bytes.size(); ++i) expected[c.disk][(c.offset + i) / 512][(c.offset + i) % 512] = c.bytes[i];
     }
-    for (auto& [disk, sectors] : actual) {
-      for (const auto& entry : expected[disk]) sectors.emplace(entry.first, Sector{});
-      for (const auto& [index, sector] : sectors) {
-        const Sector want = expected[disk].count(index) ? expected[disk][index] : Sector{};
-        for (std::size_t i = 0; i < 512; ++i) {
-          if (sector[i] != want[i]) return "disk " + std::to_string(disk) + " byte " + hexText(index * 512 + i);
-        }
-      }
-    }
-    return "";
+    const auto bytes = differingBytes(expected, machine.contents());
+    return bytes.empty() ? "" : "disk " + std::to_string(bytes[0].first) + " byte " + hexText(bytes[0].second);
   }
 
   SimulatedMachine machine;
