@@ -2,10 +2,8 @@
 // staging, colours, and what "确定" writes and tells.
 
 #include <gtest/gtest.h>
-
 #include <algorithm>
 #include <utility>
-
 #include "app/main_window_presenter.h"
 #include "app/startup.h"
 #include "cli/help_text.h"
@@ -13,7 +11,6 @@
 
 namespace quenbolt {
 namespace {
-
 using namespace standard;
 using Lines = std::vector<std::string>;
 
@@ -151,8 +148,7 @@ TEST_F(MainWindow, ArgumentsKeepTheWindowHiddenALoneHelpSwitchShowsTheHelpFirstA
     EXPECT_EQ(count("view showWindow"), 0u);
     EXPECT_EQ(state.list.size(), rowCount) << "start-up still scans";
   }
-  machine.rawVersion = 0x80000004;  // GetVersion of the 95/98/Millennium family: closes, and start-up goes on
-  machine.log.clear();
+  machine.rawVersion = 0x80000004, machine.log.clear();  // GetVersion of the 95/98/Millennium family: closes, start-up goes on
   start();
   EXPECT_EQ(count("requestClose") + count("view showWindow") + count("view showRows 7"), 3u);
 }
@@ -172,21 +168,14 @@ TEST_F(MainWindow, TheEditorShowsWhatEachRowAllowsAndTheActiveBoxTheFlagTheScanF
   view.clickRow(rowE);
   EXPECT_TRUE(view.labelOn && !view.activeOn) << "a logical partition has no active flag";
   EXPECT_EQ(view.letter + machine.logged("status ").back(), "EOffset: 000006507E00");
-  view.clickRow(-1);  // below the last row: the last row
-  presenter.openDrive();
-  view.clickRow(rowI);
-  presenter.openDrive();  // no letter: nothing to open
+  view.clickRow(-1), presenter.openDrive();  // below the last row: the last row
+  view.clickRow(rowI), presenter.openDrive();  // no letter: nothing to open
   EXPECT_EQ(machine.logged("shell "), Lines{"G:"});
-  view.clickRow(rowD);
-  view.active = false;
-  presenter.stageRowEdit();
+  view.clickRow(rowD), view.active = false, presenter.stageRowEdit();
   EXPECT_EQ(cell(rowD, kKindColumn) + view.rows[rowD][kKindColumn], "主主") << "staged, and shown";
-  view.clickRow(rowE);
-  view.clickRow(rowD);
+  view.clickRow(rowE), view.clickRow(rowD);
   EXPECT_TRUE(view.active) << "what the disk holds, not what was staged";
-  view.clickRow(rowH);
-  view.active = true;
-  presenter.stageRowEdit();
+  view.clickRow(rowH), view.active = true, presenter.stageRowEdit();
   EXPECT_EQ(cell(rowH, kKindColumn) + cell(rowI, kKindColumn) + cell(rowExtended, kKindColumn), "主，活动主扩展");
   EXPECT_TRUE(machine.logged("write ").empty()) << "staging writes nothing";
 }
@@ -195,8 +184,7 @@ TEST_F(MainWindow, TheTypeFieldTakesTwoHexDigitsAndALoneOneIsStagedWithALeadingZ
   start({"q"}, true);
   view.clickRow(rowE);
   view.typeIntoTypeId(std::string("g \x16G-\r\x1b", 7));  // Ctrl+V is 0x16
-  view.retypeTypeId("b");
-  presenter.stageRowEdit();
+  view.retypeTypeId("b"), presenter.stageRowEdit();
   EXPECT_EQ(view.typeId + cell(rowE, kTypeIdColumn) + cell(rowE, kFormatNameColumn) + view.choices.at(view.choice), "0B0BFAT320B|FAT32");
   view.choose("17");
   EXPECT_EQ(view.typeId, "17");
@@ -215,14 +203,12 @@ TEST_F(MainWindow, TheLabelFieldStagesOnlyWhatTheUserChanged) {
   start({"q"}, true);
   view.clickRow(rowE);
   EXPECT_EQ(view.label, kLongLabel.substr(0, 32));
-  view.setLabelText(std::string(31, 'x'));
-  view.typeIntoLabel("中");
+  view.setLabelText(std::string(31, 'x')), view.typeIntoLabel("中");
   EXPECT_EQ(view.label, std::string(31, 'x'));
   view.clickRow(rowD);  // away, unstaged, and back
   stage(rowE, "0B");
   EXPECT_EQ(cell(rowE, kLabelColumn), kLongLabel);
-  view.setLabelText("DATA");
-  presenter.stageRowEdit();
+  view.setLabelText("DATA"), presenter.stageRowEdit();
   EXPECT_EQ(cell(rowE, kLabelColumn), "DATA");
 }
 
@@ -231,8 +217,7 @@ TEST_F(MainWindow, ContainersAreGreyAndHiddenTypesRedAsStaged) {
   EXPECT_EQ(std::make_tuple(colour(rowD), colour(rowExtended), colour(rowH), colour(99)), std::make_tuple(0x123456u, 0x808080u, 0x0000FFu, 0x123456u));
   std::uint32_t c = 0;
   EXPECT_EQ(presenter.rowTextColour(-1, c), 0x20) << "every row and cell, at the list's pre-paint stage";
-  stage(rowE, "1b");
-  stage(rowH, "c");
+  stage(rowE, "1b"), stage(rowH, "c");
   state.list.rows[rowExtended][kKindColumn] = "扩展，活动";  // only the kind exactly "扩展" is grey
   EXPECT_EQ(std::make_tuple(colour(rowE), colour(rowH), colour(rowExtended)), std::make_tuple(0x0000FFu, 0x123456u, 0x123456u));
 }
@@ -242,11 +227,8 @@ TEST_F(MainWindow, ContainersAreGreyAndHiddenTypesRedAsStaged) {
 TEST_F(MainWindow, ConfirmWritesAFat32LabelsThreeCopiesAlikeAndTellsATableNotReadAgain) {
   start({"q"}, true);
   machine.rereadFails = true;
-  view.clickRow(rowD);
-  view.setLabelText("数据");
-  presenter.stageRowEdit();
-  stage(rowE, "17");
-  presenter.confirmChanges();
+  view.clickRow(rowD), view.setLabelText("数据"), presenter.stageRowEdit();
+  stage(rowE, "17"), presenter.confirmChanges();
   for (std::uint64_t at : {kBootD + 0x47, kBootD + 6 * 512 + 0x47, kBootD + kFat32RootSector * 512}) {
     EXPECT_EQ(machine.disks[0].bytes(at, 11), "数据       ") << at;
   }
@@ -257,8 +239,7 @@ TEST_F(MainWindow, ConfirmWritesAFat32LabelsThreeCopiesAlikeAndTellsATableNotRea
 
 TEST_F(MainWindow, ConfirmListsWhatFailedInOneBoxAndClosesOnlyOnceTheBoxIsGone) {
   start({"q"}, true);
-  stage(rowI, "0B");
-  stage(rowH, "0B");
+  stage(rowI, "0B"), stage(rowH, "0B");
   machine.disks[0].faults = {{FaultOn::OpenForWriting}};
   bool closedUnderTheBox = true;
   machine.whileBoxOpen = [&] { closedUnderTheBox = presenter.closeRequested(); };
@@ -269,6 +250,5 @@ TEST_F(MainWindow, ConfirmListsWhatFailedInOneBoxAndClosesOnlyOnceTheBoxIsGone) 
   EXPECT_EQ(count("requestClose"), 2u) << "applyChanges' request, then the one that waited";
   EXPECT_TRUE(presenter.closeRequested() && machine.defined.empty());
 }
-
 }  // namespace
 }  // namespace quenbolt

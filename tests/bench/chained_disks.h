@@ -8,9 +8,8 @@
 
 namespace quenbolt {
 namespace bench {
-
 struct ChainedDisks { unsigned disks = 1, logicals = 10; };
-struct ScanCost { std::uint64_t tableSectors = 0, hiddenBootSectors = 0, rows = 0; };  // what one scan reads, at the least
+struct ScanCost { std::uint64_t tableSectors = 0, hiddenBootSectors = 0, rows = 0; };  // what one scan reads and makes
 
 inline ScanCost layChainedDisks(SimulatedMachine& machine, const ChainedDisks& shape) {
   constexpr std::uint32_t kStart = 2048 + 20480, kStride = 4096;  // sectors, EBR to EBR
@@ -28,6 +27,5 @@ inline ScanCost layChainedDisks(SimulatedMachine& machine, const ChainedDisks& s
   }
   return cost;
 }
-
 }  // namespace bench
 }  // namespace quenbolt

@@ -2,9 +2,7 @@
 // exit status, error line, and exactly the bytes, labels and cells each command line changes.
 
 #include "cli/commands.h"
-
 #include <gtest/gtest.h>
-
 #include "cli/command_line.h"
 #include "cli/listing.h"
 #include "support/sfdisk_image.h"
@@ -12,7 +10,6 @@
 
 namespace quenbolt {
 namespace {
-
 using namespace standard;
 using Lines = std::vector<std::string>;
 
@@ -123,6 +120,5 @@ TEST(Batch, TheListingIsAHeaderAndOneLinePerRowOfTenTabSeparatedCellsWhateverACe
             "\t\t1\t5\t07\tNTFS\t主\t100\t\t\n"
             "G\tSPARE\t2\t1\t0C\tFAT32 LBA\t主\t100\t10\t硬盘\n");
 }
-
 }  // namespace
 }  // namespace quenbolt

@@ -3,18 +3,15 @@
 // in agreement, and fatlabel reads the new label. Skipped without dosfstools or under Wine.
 
 #include <gtest/gtest.h>
-
 #include <cstdio>
 #include <fstream>
 #include <iterator>
-
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "support/standard_machine.h"
 
 namespace quenbolt {
 namespace {
-
 // Standard output and exit status of a shell command.
 std::pair<std::string, int> shell(const std::string& command) {
   std::string output;
@@ -59,6 +56,5 @@ TEST(Fat32ImageLabels, LeaveAVolumeFsckFindsCleanWithTheNewLabel) {
   }
   shell("rm -rf '" + image.substr(0, image.rfind('/')) + "'");
 }
-
 }  // namespace
 }  // namespace quenbolt

@@ -3,9 +3,7 @@
 // reads and opens a scan costs.
 
 #include "discovery/scan_disks.h"
-
 #include <gtest/gtest.h>
-
 #include "bench/chained_disks.h"
 #include "discovery/boot_sector_label_reader.h"
 #include "discovery/disk_enumeration.h"
@@ -14,14 +12,12 @@
 
 namespace quenbolt {
 namespace {
-
 using Strings = std::vector<std::string>;
 
 class Scan : public testing::Test {
  protected:
   SimulatedDisk& disk(unsigned index, const Sector& mbr) {  // 64 GiB, sparse; the disk count grows to include it
-    machine.addDisk(index, 64ull << 30).put(0, mbr);
-    return machine.disks[index];
+    return machine.addDisk(index, 64ull << 30).put(0, mbr), machine.disks[index];
   }
   SimulatedVolume& mount(char letter, unsigned disk, std::uint64_t sector, const std::string& label = "", std::uint64_t freeBytes = 0) {
     return machine.letters[letter] = SimulatedVolume{disk, sector * 512, 0, label, "FAT32", freeBytes};
@@ -93,8 +89,7 @@ TEST_F(Scan, ADiskThatCannotBeOpenedOrReadUsesUpItsNumberAndIsNotedWithWhy) {
   EXPECT_EQ(machine.logged("read 3 "), (Strings{"0x0 failed", "0x0 failed"})) << "nothing more of disk 3";
   using Value = SimulatedMachine::Value;  // only a DWORD count, and no "negative" one
   for (const Value& count : {Value(std::string("10")), Value(std::vector<std::uint8_t>{2, 0, 0, 0}), Value(0xFFFFFFFFu)}) {
-    machine.enumValues["COUNT"] = count;
-    scan();
+    machine.enumValues["COUNT"] = count, scan();
     EXPECT_TRUE(list.rows.empty());
   }
 }
@@ -103,14 +98,12 @@ TEST_F(Scan, ADiskThatCannotBeOpenedOrReadUsesUpItsNumberAndIsNotedWithWhy) {
 // no other boot sector is read. A rescan starts from scratch.
 TEST_F(Scan, HiddenFat32RowsTakeTheLabelOfTheirBootSector) {
   SimulatedDisk& d = disk(0, table({{0, 0, 0xBC, 2048, 2048}, {1, 0, 0x0B, 4096, 2048}, {2, 0, 0x1B, 8192, 2048}, {3, 0, 0x1C, 16384, 2048}}));
-  Sector odd = fat32Boot("");
-  place(odd, 0x47, std::string("My Data\0\0\0\0", 11) + "fat32");  // NUL padding, lower case
-  for (const auto& [sector, boot] : {std::pair<std::uint64_t, Sector>{2048, fat32Boot("Boot BC")}, {4096, fat32Boot("BOOT 0B")}, {8192, odd},
-                                     {16384, ntfsBoot()}, {32768, fat32Boot("NOT HERE")}}) {
+  for (const auto& [sector, boot] : {std::pair<std::uint64_t, Sector>{2048, fat32Boot("Boot BC")}, {4096, fat32Boot("BOOT 0B")},
+                                     {8192, fat32Boot("")}, {16384, ntfsBoot()}, {32768, fat32Boot("NOT HERE")}}) {
     d.put(sector * 512, boot);
   }
-  mount('D', 0, 2048, "VOLUME BC", 3 << 20);
-  mount('E', 0, 4096, "VOLUME 0B");
+  d.put(8192 * 512 + 0x47, std::string("My Data\0\0\0\0", 11) + "fat32");  // NUL padding, lower case
+  mount('D', 0, 2048, "VOLUME BC", 3 << 20), mount('E', 0, 4096, "VOLUME 0B");
   scan();
   EXPECT_EQ(column(kLabelColumn), (Strings{"Boot BC", "VOLUME 0B", "My Data", ""}));
   EXPECT_EQ(list.ScannedLabel, column(kLabelColumn));
@@ -125,8 +118,7 @@ TEST_F(Scan, HiddenFat32RowsTakeTheLabelOfTheirBootSector) {
   d.faults = {{FaultOn::Open}};  // the disk cannot be opened again: eleven blanks, and the status line says why
   EXPECT_EQ(readBootSectorLabel(platform, list, 0), std::string(11, ' '));
   EXPECT_EQ(machine.logged("status "), Strings{"打开磁盘失败"});
-  d.faults.clear();
-  d.put(0, table({{2, 0, 0x07, 65536, 2048}}));
+  d.faults.clear(), d.put(0, table({{2, 0, 0x07, 65536, 2048}}));
   scan();
   EXPECT_EQ(records() + list.ScannedLabel[0] + std::to_string(list.TypeByteOffset[0]), "P0,0,1,0 482");
   EXPECT_EQ(machine.cursor, Cursor::Arrow);
@@ -136,13 +128,11 @@ TEST_F(Scan, AMountedPartitionGetsItsLetterLabelFreeSpaceAndDiskType) {
   disk(0, table({{0, 0, 0x07, 2048, 2048}, {1, 0, 0x07, 8192, 2048}, {2, 0, 0x07, 16384, 2048}, {3, 0, 0x07, 2048 + 8388608, 2048}}));
   disk(1, table({{0, 0, 0x07, 2048, 2048}}));
   disk(2, table({{0, 0, 0x07, 2048, 2048}, {1, 0, 0x07, 0, 2048}}));
-  mount('D', 0, 2048, "DATA", 3 << 19);  // free space in whole MB, halves to even: 1.5 and 2.5 give 2
-  mount('E', 0, 8192, "MORE", 5 << 19);
+  mount('D', 0, 2048, "DATA", 3 << 19), mount('E', 0, 8192, "MORE", 5 << 19);  // free space in MB, halves to even: 1.5 and 2.5 give 2
   SimulatedVolume& mute = mount('F', 0, 16384, "NEVER SEEN", 1 << 30);
   mute.noInformation = mute.noFreeSpace = true;
   mount('K', 0, 2048 + 8388608, "HIGH").driveType = kDriveRamdisk;  // unlike D's offset only above 4 GiB
-  mount('G', 1, 2048);
-  mount('H', 2, 2048);
+  mount('G', 1, 2048), mount('H', 2, 2048);
   mount('B', 0, 8192, "FLOPPY");               // below C: never matched
   mount('Z', 2, 0, "BROKEN").noExtent = true;  // an extent the system cannot tell reads as offset 0
   machine.enumValues["1"] = std::string("usbstor\\Disk&Ven_Kingston");  // removable, whatever its drive type
@@ -254,6 +244,5 @@ TEST(ScanCost, ReadsAndOpensAreExactlyWhatTheDisksNeed) {  // and every store ke
     EXPECT_EQ(list.LogicalList.back().number, shape.logicals + 1);
   }
 }
-
 }  // namespace
 }  // namespace quenbolt

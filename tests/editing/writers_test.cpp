@@ -2,14 +2,12 @@
 // a sector changed since the scan, refusals, the boot-sector label and its backup, the commit's order.
 
 #include <gtest/gtest.h>
-
 #include "editing/apply_changes.h"
 #include "editing/boot_sector_label_writer.h"
 #include "support/standard_machine.h"
 
 namespace quenbolt {
 namespace {
-
 using namespace standard;
 using Lines = std::vector<std::string>;
 
@@ -129,6 +127,5 @@ TEST(ApplyChanges, PassesRunTypesThenFlagsThenLabelsAndEachWrittenTableIsReadAga
                    "磁盘 1 分区 5：卷标 未写入（分区没有盘符）", "磁盘 2 分区 1：卷标 未写入（卷标被系统拒绝）"}));
   EXPECT_EQ(c.unexpectedBytes({{1, kBootG + 0x47, "SPARE2     "}, rootLabel(0, kBootF, "LOST")}), "") << "the rest is still made";
 }
-
 }  // namespace
 }  // namespace quenbolt

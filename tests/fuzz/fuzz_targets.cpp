@@ -2,19 +2,16 @@
 // input. Whatever the input, an invariant that breaks stops the run with a message.
 
 #include <fuzzer/FuzzedDataProvider.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <tuple>
-
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "discovery/boot_sector_label_reader.h"
 #include "discovery/scan_disks.h"
 #include "editing/boot_sector_label_writer.h"
 #include "model/crc32.h"
-#include "model/gbk_text.h"
 #include "model/gpt_table.h"
 #include "support/oracle.h"
 #include "support/standard_machine.h"
@@ -27,7 +24,6 @@
 
 namespace quenbolt {
 namespace fuzz {
-
 // The scan over a machine the input describes, raw sectors included: it never writes, closes every
 // handle, keeps a value per row in each store, and its rows are those the table sectors hold.
 void scan(FuzzedDataProvider& in) {
@@ -165,7 +161,6 @@ void gpt(FuzzedDataProvider& in) {
   CHECK(m.logged("write ").empty() && list.GptList.size() == (table ? table->partitions.size() : 0), "the scan wrote, or disagrees with the reader");
   for (const GptRecord& record : list.GptList) CHECK(list.TypeByteOffset.at(record.row) == 0 && !list.primaryRecordOf(record.row), "a GPT row in the writers' reach");
 }
-
 }  // namespace fuzz
 }  // namespace quenbolt
 

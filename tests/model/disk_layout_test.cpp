@@ -4,21 +4,17 @@
 // above this file; skipped without it, and under Wine, the images being xz-packed).
 
 #include "model/disk_layout.h"
-
 #include <gtest/gtest.h>
-
 #include <array>
 #include <cstdlib>
 #include <fstream>
 #include <map>
 #include <sstream>
-
 #include "model/gpt_table.h"
 #include "support/sectors.h"
 
 namespace quenbolt {
 namespace {
-
 using Disk = std::map<std::uint64_t, Sector>;  // by sector; absent sectors read as zeros
 
 std::pair<std::vector<LayoutRow>, std::vector<std::uint64_t>> walk(Disk disk) {  // the rows, and the sectors read in order
@@ -115,6 +111,5 @@ TEST(DiskLayout, TheCorpusImagesAreWalkedAsTheirPeersList) {
   EXPECT_GE(images, 19u);
 #endif
 }
-
 }  // namespace
 }  // namespace quenbolt

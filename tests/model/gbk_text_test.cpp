@@ -1,10 +1,8 @@
 #include "model/gbk_text.h"
-
 #include <gtest/gtest.h>
 
 namespace quenbolt {
 namespace {
-
 TEST(NumberText, OffsetsAreFourHighAndEightLowDigitsAndMegabytesRoundHalvesToEven) {
   const std::pair<std::uint64_t, const char*> offsets[] = {{0, "000000000000"}, {0x7E00, "000000007E00"}, {0x100007C00, "000100007C00"},
                                                            {0x1000000007E00, "1000000007E00"}, {0x123456789ABCDEF0, "123456789ABCDEF0"}};
@@ -35,6 +33,5 @@ TEST(GbkText, TypeIdsAreOneOrTwoHexDigitsAndCutsKeepDoubleByteCharactersWhole) {
   for (const auto& [text, cut] : cuts) EXPECT_EQ(cutGbk(text, 11), cut) << text;
   EXPECT_EQ(cutGbk("\xB0\xB0\xB0\xB0x", 3), "\xB0\xB0");  // a trail byte that looks like a lead byte
 }
-
 }  // namespace
 }  // namespace quenbolt

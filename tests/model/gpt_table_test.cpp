@@ -2,18 +2,14 @@
 // resealed, so that only the check under test can refuse it.
 
 #include "model/gpt_table.h"
-
 #include <gtest/gtest.h>
-
 #include <array>
-
 #include "model/crc32.h"
 #include "support/sectors.h"
 #include "support/sfdisk_image.h"
 
 namespace quenbolt {
 namespace {
-
 constexpr std::uint64_t kSectors = 2097152, kBackup = kSectors - 1, kLastUsable = kSectors - 34;
 using Lbas = std::vector<std::uint64_t>;
 using Fields = std::vector<std::array<std::uint64_t, 3>>;  // byte offset on the disk, value, bytes
@@ -107,6 +103,5 @@ TEST_F(GptReader, TheBackupIsWhereAnIntactPrimarySaysElseAtTheDisksOrTheProtecti
   EXPECT_FALSE(read());
   EXPECT_TRUE(lbas.empty());
 }
-
 }  // namespace
 }  // namespace quenbolt

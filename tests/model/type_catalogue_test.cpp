@@ -1,12 +1,9 @@
 #include "model/type_catalogue.h"
-
 #include <gtest/gtest.h>
-
 #include <cctype>
 
 namespace quenbolt {
 namespace {
-
 // The table of type IDs and their names, in catalogue order.
 const std::pair<const char*, const char*> kCatalogue[] = {
     {"00", "空闲"}, {"01", "FAT12"}, {"02", "XENIX"}, {"03", "XENIX"}, {"04", "FAT16(<32M)"}, {"05", "扩展"}, {"06", "FAT16"},
@@ -49,6 +46,5 @@ TEST(TypeCatalogue, GroupsAreTheirFixedIdsComparedExactly) {
   EXPECT_TRUE(isInGroup(TypeGroup::HiddenTypes, "27") && !isInGroup(TypeGroup::ExtendedTypes, "0f"));
   EXPECT_FALSE(isInGroup(TypeGroup::Fat32LabelTypes, "0b") || isInGroup(TypeGroup::ExtendedTypes, "85"));
 }
-
 }  // namespace
 }  // namespace quenbolt

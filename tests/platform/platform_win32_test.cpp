@@ -7,16 +7,12 @@
 // bytes: Wine keeps the label of C: in drive_c/.windows-label as UTF-8, "卷标" before, "数据" after.
 
 #include <windows.h>
-
 #include <gtest/gtest.h>
-
 #include <cstdlib>
-
 #include "platform/win32/win32_platform.h"
 
 namespace quenbolt {
 namespace {
-
 class RawDiskWin32Test : public testing::Test {
  protected:
   void SetUp() override {
@@ -80,6 +76,5 @@ TEST(VolumeLabelWin32Test, ChineseLabelsAreReadAndSetWholeUnderCodePage1252) {
   EXPECT_FALSE(platform.volumes.setVolumeLabel("C:\\", "DATA\xB5")) << "no GBK text: it would reach the volume changed";
   EXPECT_TRUE(platform.volumes.setVolumeLabel("C:\\", "数据"));
 }
-
 }  // namespace
 }  // namespace quenbolt

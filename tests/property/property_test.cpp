@@ -4,10 +4,8 @@
 // failure names its seed). Then the fault matrix: each disk access of a commit failing alone.
 
 #include <gtest/gtest.h>
-
 #include <cctype>
 #include <cstdlib>
-
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "editing/apply_changes.h"
@@ -16,7 +14,6 @@
 
 namespace quenbolt {
 namespace {
-
 using namespace standard;
 
 std::uint64_t setting(const char* name, std::uint64_t fallback) {
@@ -108,6 +105,5 @@ TEST_P(FaultMatrix, EachFailingAccessLosesOnlyItsOwnChangeAndIsReported) {
 INSTANTIATE_TEST_SUITE_P(Commits, FaultMatrix, testing::Values(nullptr, "/F 07 0C", "/S 0B newlabel", "/A 1 2 1"), [](const auto& info) {
   return std::string(std::vector<const char*>{"StagedEdits", "ReplaceTypes", "LabelsOfAType", "ActiveFlag"}[info.index]);
 });
-
 }  // namespace
 }  // namespace quenbolt

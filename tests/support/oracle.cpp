@@ -1,16 +1,12 @@
 #include "support/oracle.h"
-
 #include <algorithm>
 #include <cctype>
 #include <set>
-
 #include "support/sectors.h"
 
 namespace quenbolt {
 namespace oracle {
-
 namespace {
-
 enum : int { kDone, kFailed, kRefused, kNoSuchPartition, kUnreadable };  // exit statuses
 struct ByteWrite { unsigned disk; std::uint64_t offset; std::string bytes; };
 
@@ -42,7 +38,6 @@ bool isTable(const Sector& s) { return s[510] == 0x55 && s[511] == 0xAA && (s[0x
 bool isContainer(unsigned type) { return type == 0x05 || type == 0x0F; }
 // A sector as a read of it gives it: zeros past the disk's end.
 Sector sectorAt(const SimulatedDisk& disk, std::uint64_t offset) { return offset <= disk.size - 512 ? disk.sector(offset) : Sector{}; }
-
 }  // namespace
 
 std::vector<Part> partsOf(const SimulatedMachine& m, std::vector<unsigned>& unreadable) {
@@ -249,6 +244,5 @@ std::vector<std::string> checkBatchRun(const SimulatedMachine& before, const Sim
   if (!made && (!faults || status != kFailed)) problems.push_back("a change neither made nor reported");
   return problems;
 }
-
 }  // namespace oracle
 }  // namespace quenbolt

@@ -7,7 +7,6 @@
 
 namespace quenbolt {
 namespace oracle {
-
 // Every random choice goes through one: from a seed (splitmix64, the same sequence everywhere, so a
 // failure's seed reproduces it) or from fuzzer input.
 struct Chooser {
@@ -56,6 +55,5 @@ std::vector<std::string> checkBatchRun(const SimulatedMachine& before, const Sim
 std::string labelField(const std::string& label);
 // The writes of the log not preceded, on their handle, by a full read of their sector with no failed read between.
 std::vector<std::string> writesWithoutFullRead(const std::vector<std::string>& log);
-
 }  // namespace oracle
 }  // namespace quenbolt

@@ -6,11 +6,9 @@
 #include <cstdio>
 #include <initializer_list>
 #include <string>
-
 #include "model/sector.h"
 
 namespace quenbolt {
-
 inline std::string le(std::uint64_t value, unsigned bytes) {  // `bytes` little-endian bytes of `value`
   std::string out;
   for (unsigned i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i));
@@ -22,11 +20,7 @@ inline void place(Sector& sector, std::size_t at, const std::string& bytes) {
 }
 
 // One partition table entry: slot 0 to 3, boot indicator, type, start sector, sector count.
-struct Entry {
-  unsigned slot;
-  std::uint8_t boot, type;
-  std::uint32_t start, count;
-};
+struct Entry { unsigned slot; std::uint8_t boot, type; std::uint32_t start, count; };
 
 // An MBR or EBR holding `entries` and, unless told otherwise, the signature 55 AA.
 inline Sector table(std::initializer_list<Entry> entries, bool signature = true) {
@@ -65,10 +59,8 @@ inline std::string upperAscii(std::string text) {
   return text;
 }
 
-inline std::string hexText(std::uint64_t value) {
+inline std::string hexText(std::uint64_t value) {  // "0x1BE"
   char text[24];
-  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
-  return text;
+  return std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value)), text;
 }
-
 }  // namespace quenbolt

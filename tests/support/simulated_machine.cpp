@@ -1,16 +1,12 @@
 #include "support/simulated_machine.h"
-
 #include <algorithm>
 #include <cstring>
 #include <sstream>
 #include <stdexcept>
-
 #include "support/sectors.h"
 
 namespace quenbolt {
-
 namespace {
-
 // The letter of "X:" or "X:\" (only "X:\" when `backslash`); 0 for anything else.
 char letterOf(const std::string& path, bool backslash) {
   const std::string p = upperAscii(path);
@@ -32,7 +28,6 @@ std::optional<Fault> decide(SimulatedDisk& disk, FaultOn on, std::uint64_t at, D
   }
   return outcome;
 }
-
 }  // namespace
 
 void SimulatedDisk::put(std::uint64_t offset, const std::string& bytes) {
@@ -55,12 +50,6 @@ std::string SimulatedDisk::bytes(std::uint64_t offset, std::size_t count) const 
     if (found != sectors.end()) std::copy_n(found->second.begin() + within, chunk, out.begin() + done);
   }
   return out;
-}
-
-Sector SimulatedDisk::sector(std::uint64_t offset) const {
-  Sector s{};
-  place(s, 0, bytes(offset, 512));
-  return s;
 }
 
 class SimulatedHandle : public DiskHandle {
@@ -288,5 +277,4 @@ std::optional<LoggedAccess> parseAccess(const std::string& line) {
   a.bytes = result == "failed" ? -1 : std::stol(result);
   return a;
 }
-
 }  // namespace quenbolt

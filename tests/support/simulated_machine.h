@@ -13,6 +13,7 @@
 // FAT driver's entry), "define H: \Device\Harddisk0\Partition2 ok", "remove H: ok", "reread 0 ok",
 // "status <text>", "requestClose", "box <caption>|<text>|0x40", "shell D:".
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -20,22 +21,15 @@
 #include <string>
 #include <variant>
 #include <vector>
-
 #include "platform/platform.h"
 
 namespace quenbolt {
-
 constexpr std::uint64_t kAnyOffset = ~std::uint64_t{0};
 
 // The `nth` matching access (0: every one) at `offset` fails with `error` (0: access denied for
 // opens and writes, a CRC error for reads), or with `bytes` >= 0 transfers only that many.
 enum class FaultOn { Open, OpenForWriting, Read, Write };
-struct Fault {
-  FaultOn on;
-  std::uint64_t offset = kAnyOffset;
-  long bytes = -1;
-  unsigned nth = 0, error = 0, seen = 0;
-};
+struct Fault { FaultOn on; std::uint64_t offset = kAnyOffset; long bytes = -1; unsigned nth = 0, error = 0, seen = 0; };
 
 using DiskBytes = std::map<std::uint64_t, Sector>;  // sector index -> content; no zero sectors
 
@@ -48,7 +42,11 @@ struct SimulatedDisk {
   void put(std::uint64_t offset, const std::string& bytes);
   void put(std::uint64_t offset, const Sector& sector) { put(offset, std::string(sector.begin(), sector.end())); }
   std::string bytes(std::uint64_t offset, std::size_t count) const;
-  Sector sector(std::uint64_t offset) const;
+  Sector sector(std::uint64_t offset) const {
+    const std::string b = bytes(offset, 512);
+    Sector s;
+    return std::copy(b.begin(), b.end(), s.begin()), s;
+  }
 };
 
 struct SimulatedVolume {
@@ -125,13 +123,7 @@ class SimulatedMachine : RawDisks, Registry, Volumes, DosDevices, SystemInfo, Ui
 // The bytes in which two sets of disk contents differ, as disk and offset; absent sectors are zeros.
 std::vector<std::pair<unsigned, std::uint64_t>> differingBytes(std::map<unsigned, DiskBytes> a, std::map<unsigned, DiskBytes> b);
 
-// A read or write of the log taken apart: "read 0 0x200 512" -> {"read", "0", 0x200, 512}; bytes
-// -1 for "failed".
-struct LoggedAccess {
-  std::string op, device;
-  std::uint64_t offset = 0;
-  long bytes = -1;
-};
+// A read or write of the log taken apart: "read 0 0x200 512" -> {"read", "0", 0x200, 512}; -1: "failed".
+struct LoggedAccess { std::string op, device; std::uint64_t offset = 0; long bytes = -1; };
 std::optional<LoggedAccess> parseAccess(const std::string& line);
-
 }  // namespace quenbolt

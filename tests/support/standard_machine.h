@@ -15,7 +15,6 @@
 
 namespace quenbolt {
 namespace standard {
-
 constexpr std::uint64_t kEbr1 = 206848 * 512, kEbr2 = kEbr1 + 100100 * 512, kBootD = 2048 * 512, kBootE = kEbr1 + 63 * 512;
 constexpr std::uint64_t kBootF = kEbr2 + 63 * 512, kBootH = 616448 * 512, kBootI = 821248 * 512, kBootG = 2048 * 512;
 enum Row : std::size_t { rowD, rowExtended, rowE, rowF, rowH, rowI, rowG, rowCount };
@@ -50,11 +49,7 @@ inline void build(SimulatedMachine& m) {
   m.partitionDevices[{0, 2}] = volumeAt(0, kBootH, 204800, "HIDDEN");
 }
 
-struct ByteChange {  // `bytes` at `offset` of disk `disk`
-  unsigned disk;
-  std::uint64_t offset;
-  std::string bytes;
-};
+struct ByteChange { unsigned disk; std::uint64_t offset; std::string bytes; };  // `bytes` at `offset` of disk `disk`
 
 // The root-directory entry the FAT driver writes for `label` on a volume fat32Boot made.
 inline ByteChange rootLabel(unsigned disk, std::uint64_t boot, const std::string& label) {
@@ -98,6 +93,5 @@ struct Bench {
   TempLetterList letters;
   std::map<unsigned, DiskBytes> before;
 };
-
 }  // namespace standard
 }  // namespace quenbolt

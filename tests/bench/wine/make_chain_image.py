@@ -7,13 +7,9 @@ import sys
 
 PRIMARY_START, PRIMARY_SIZE, STRIDE = 2048, 20480, 2048
 CHAIN_START = PRIMARY_START + PRIMARY_SIZE
-
-
 def table(*entries):  # (boot, type, start, count) each
     body = b"".join(struct.pack("<B3sB3sII", boot, b"\0" * 3, kind, b"\0" * 3, start, count) for boot, kind, start, count in entries)
     return b"\0" * 446 + body.ljust(64, b"\0") + b"\x55\xaa"
-
-
 path, logicals = sys.argv[1], int(sys.argv[2])
 with open(path, "wb") as image:
     image.truncate((CHAIN_START + logicals * STRIDE + 2048) * 512)
