@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include "cli/command_line.h"
 #include "cli/listing.h"
-#include "support/sfdisk_image.h"
+#include "support/tools.h"
 #include "support/standard_machine.h"
 
 namespace quenbolt {

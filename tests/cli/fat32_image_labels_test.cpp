@@ -3,34 +3,21 @@
 // in agreement, and fatlabel reads the new label. Skipped without dosfstools or under Wine.
 
 #include <gtest/gtest.h>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "support/standard_machine.h"
+#include "support/tools.h"
 
 namespace quenbolt {
 namespace {
-// Standard output and exit status of a shell command.
-std::pair<std::string, int> shell(const std::string& command) {
-  std::string output;
-#ifndef _WIN32
-  if (FILE* pipe = popen(("PATH=$PATH:/usr/sbin:/sbin " + command + " 2>&1").c_str(), "r")) {
-    char chunk[512];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) output.append(chunk, n);
-    return {output, pclose(pipe)};
-  }
-#endif
-  return {output + command.substr(0, 0), -1};
-}
-
 TEST(Fat32ImageLabels, LeaveAVolumeFsckFindsCleanWithTheNewLabel) {
-  const std::string dir = shell("mktemp -d").first, image = dir.substr(0, dir.find('\n')) + "/volume.img";
+  const std::string dir = runTool("mktemp -d").first, image = dir.substr(0, dir.find('\n')) + "/volume.img";
   // 34000 KiB with a sector a cluster: just enough clusters for FAT32; the backup boot sector in
   // sector 6 of 32 reserved ones, the label in the root directory.
-  if (shell("mkfs.fat -C -F 32 -s 1 -i 51424c54 -n OLDLABEL " + image + " 34000").second != 0 ||
-      shell("command -v fsck.fat && command -v fatlabel && command -v iconv").second != 0) {
+  if (runTool("mkfs.fat -C -F 32 -s 1 -i 51424c54 -n OLDLABEL " + image + " 34000 >/dev/null 2>&1").second != 0 ||
+      runTool("command -v fsck.fat && command -v fatlabel && command -v iconv").second != 0) {
     GTEST_SKIP() << "dosfstools are not installed here";
   }
   std::ifstream in(image, std::ios::binary);
@@ -47,14 +34,14 @@ TEST(Fat32ImageLabels, LeaveAVolumeFsckFindsCleanWithTheNewLabel) {
     scanWithTemporaryLetters(platform, TypeCatalogue(), list, letters);
     EXPECT_EQ(runCommandStep(platform, list, splitCommandLine("q " + arguments)).exitStatus, kExitDone);
     std::ofstream(image, std::ios::binary) << machine.disks[0].bytes(2048 * 512, made.size());
-    const auto [fsck, status] = shell("fsck.fat -n " + image);
+    const auto [fsck, status] = runTool("fsck.fat -n " + image + " 2>&1");
     // dosfstools 4.2 calls every label byte above 0x7F invalid: of a Chinese label only the
     // agreement of the three copies can be checked.
     EXPECT_TRUE(static_cast<unsigned char>(label[0]) < 0x80 ? status == 0 : fsck.find("different") == std::string::npos) << fsck;
     // fatlabel decodes the label as code page 850; read back through it, the bytes are GBK again.
-    EXPECT_EQ(shell("LC_ALL=C.UTF-8 fatlabel " + image + " | iconv -f UTF-8 -t CP850").first, label + "\n") << arguments;
+    EXPECT_EQ(runTool("LC_ALL=C.UTF-8 fatlabel " + image + " | iconv -f UTF-8 -t CP850").first, label + "\n") << arguments;
   }
-  shell("rm -rf '" + image.substr(0, image.rfind('/')) + "'");
+  runTool("rm -rf '" + image.substr(0, image.rfind('/')) + "'");
 }
 }  // namespace
 }  // namespace quenbolt

@@ -8,7 +8,7 @@
 #include "discovery/boot_sector_label_reader.h"
 #include "discovery/disk_enumeration.h"
 #include "discovery/startup_scan.h"
-#include "support/sfdisk_image.h"
+#include "support/tools.h"
 
 namespace quenbolt {
 namespace {

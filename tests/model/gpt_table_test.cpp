@@ -6,7 +6,7 @@
 #include <array>
 #include "model/crc32.h"
 #include "support/sectors.h"
-#include "support/sfdisk_image.h"
+#include "support/tools.h"
 
 namespace quenbolt {
 namespace {
