@@ -63,14 +63,10 @@ class FakeView : public MainWindowView {
   void updateRow(const PartitionList& list, std::size_t row) override { rows.at(row).assign(list.rows[row].cells.begin(), list.rows[row].cells.end()); }
   int selectedRow() const override { return selected_; }
   void selectRow(std::size_t row) override { log_.push_back("view selectRow " + std::to_string(row)), clickRow(static_cast<int>(row)); }
-  void setLabelEnabled(bool on) override { labelOn = on; }
-  void setActiveEnabled(bool on) override { activeOn = on; }
-  void setActiveChecked(bool checked) override { active = checked; }
-  void setTypeEnabled(bool on) override { typeOn = on; }
-  bool labelEnabled() const override { return labelOn; }
-  bool activeEnabled() const override { return activeOn; }
-  bool activeChecked() const override { return active; }
-  bool typeEnabled() const override { return typeOn; }
+  void setLabelEnabled(bool on) override { labelOn = on; }  bool labelEnabled() const override { return labelOn; }
+  void setActiveEnabled(bool on) override { activeOn = on; }  bool activeEnabled() const override { return activeOn; }
+  void setActiveChecked(bool on) override { active = on; }  bool activeChecked() const override { return active; }
+  void setTypeEnabled(bool on) override { typeOn = on; }  bool typeEnabled() const override { return typeOn; }
   void setDriveLetterText(const std::string& text) override { letter = text; }
   std::string labelText() const override { return label; }
   void setLabelText(const std::string& text) override { label = text, labelCaret = 0, presenter_.limitLabelText(); }
@@ -78,7 +74,7 @@ class FakeView : public MainWindowView {
   std::string typeIdText() const override { return typeId; }
   void setTypeIdText(const std::string& text) override { typeId = upperAscii(text), typeIdCaret_ = 0, presenter_.syncTypeChoice(); }
   std::size_t typeIdCaret() const override { return typeIdCaret_; }
-  void setTypeIdCaret(std::size_t position) override { typeIdCaret_ = std::min(position, typeId.size()); }
+  void setTypeIdCaret(std::size_t at) override { typeIdCaret_ = std::min(at, typeId.size()); }
   void addTypeChoice(const std::string& text) override {
     if (choices.empty()) log_.push_back("view addTypeChoice");
     choices.push_back(text);
@@ -86,8 +82,7 @@ class FakeView : public MainWindowView {
   std::size_t typeChoiceCount() const override { return choices.size(); }
   std::string typeChoiceText(std::size_t index) const override { return choices.at(index); }
   int typeChoiceSelection() const override { return choice; }
-  void selectTypeChoice(std::size_t index) override { choice = static_cast<int>(index); }
-  void clearTypeChoice() override { choice = -1; }
+  void selectTypeChoice(std::size_t index) override { choice = static_cast<int>(index); }  void clearTypeChoice() override { choice = -1; }
   bool bootLabelFirstChecked() const override { return false; }
 
  private:

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 #include "cli/command_line.h"
 #include "cli/listing.h"
-#include "support/tools.h"
 #include "support/standard_machine.h"
+#include "support/tools.h"
 
 namespace quenbolt {
 namespace {

@@ -100,7 +100,7 @@ class SimulatedHandle : public DiskHandle {
   SimulatedMachine& m_;
   unsigned disk_;
   DiskAccess access_;
-  char letter_;
+  char letter_;  // 0: a disk handle
   std::uint64_t base_;
   std::string name_;
 };
@@ -108,9 +108,7 @@ class SimulatedHandle : public DiskHandle {
 SimulatedDisk& SimulatedMachine::addDisk(unsigned index, std::uint64_t size) {
   const auto* count = std::get_if<std::uint32_t>(&enumValues["COUNT"]);
   if (!count || *count <= index) setDiskCount(index + 1);
-  disks[index] = SimulatedDisk{};
-  disks[index].size = size;
-  return disks[index];
+  return disks[index] = SimulatedDisk{size, true, {}, {}};
 }
 
 SimulatedVolume* SimulatedMachine::volume(char letter) {
