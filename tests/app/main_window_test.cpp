@@ -35,9 +35,7 @@ class FakeView : public MainWindowView {
   }
   void clickRow(int row) {  // -1: below the last row
     const int old = std::exchange(selected_, row);
-    for (int touched : {old, row}) {
-      if (old != row && touched >= 0) presenter_.fillEditor(static_cast<std::size_t>(touched));
-    }
+    for (int touched : {old, row}) if (old != row && touched >= 0) presenter_.fillEditor(static_cast<std::size_t>(touched));
     presenter_.keepSelection();
   }
   void choose(const std::string& id) {

@@ -3,7 +3,6 @@
 // chain of logicals, every tenth hidden FAT32 (1C) with its label in its boot sector; the primaries
 // of the first 24 disks have letters, so the volume pass has work too.
 
-#include "support/sectors.h"
 #include "support/simulated_machine.h"
 
 namespace quenbolt {

@@ -6,7 +6,6 @@
 #include "cli/command_line.h"
 #include "cli/listing.h"
 #include "support/standard_machine.h"
-#include "support/tools.h"
 
 namespace quenbolt {
 namespace {
@@ -43,7 +42,10 @@ struct Case {
 };
 void PrintTo(const Case& c, std::ostream* out) { *out << '"' << c.command << '"'; }
 
-void check(Bench&& b, const Case& c) {
+class Command : public testing::TestWithParam<Case> {};
+TEST_P(Command, HasItsStatusAndChangesExactlyWhatItNames) {
+  const Case& c = GetParam();
+  Bench b;
   if (c.fault) c.fault(b.machine);
   const CommandResult result = runCommandStep(b.platform, b.list, splitCommandLine(std::string("q ") + c.command));
   const bool batch = splitCommandLine(c.command).size() > 1;
@@ -59,9 +61,6 @@ void check(Bench&& b, const Case& c) {
   // A batch run ends, after its writes; start-up itself ends a run of one argument.
   EXPECT_EQ(!b.machine.log.empty() && b.machine.log.back() == "requestClose", batch);
 }
-
-class Command : public testing::TestWithParam<Case> {};
-TEST_P(Command, HasItsStatusAndChangesExactlyWhatItNames) { check(Bench(), GetParam()); }
 
 // "/M" and "/L" name a partition by disk and list number compared as text (2 is the first logical,
 // not the container); "/M" stores the ID as typed. "/F" and "/S" match the type cell's text, so
@@ -86,25 +85,6 @@ INSTANTIATE_TEST_SUITE_P(Commands, Command, testing::Values(
     Case{"/A 1 4 1", kExitNoSuchPartition}, Case{"", kExitDone}, Case{"/?", kExitDone}, Case{"/list", kExitDone},
     Case{"/X", kExitNotUnderstood}, Case{"/L 1 1 a b", kExitNotUnderstood}, Case{"/? x", kExitNotUnderstood},
     Case{"/S 0B \"\"", kExitNotUnderstood}));
-
-// Disk 3 as Windows Setup partitions it, its basic data partition a FAT32 volume J:; disk 4 an EE
-// entry with no GPT behind it. No GPT entry nor EE is ever written; a GPT volume takes labels.
-constexpr std::uint64_t kGptData = 239616 * 512;
-class GptCommand : public Command {};
-TEST_P(GptCommand, HasItsStatusAndChangesExactlyWhatItNames) {
-  Bench b([](SimulatedMachine& m) {
-    if (!sfdiskDisk(kWindowsGptScript, 1ull << 30, m, 2)) return;
-    m.disks[2].put(kGptData, fat32Boot("GPTDATA"));
-    m.letters['J'] = volumeAt(2, kGptData, 1638400, "GPTDATA");
-    m.addDisk(3, 64 << 20).put(0, table({{0, 0, 0xEE, 1, 2047}, {1, 0, 0x07, 2048, 4096}}));
-  });
-  if (b.list.GptList.empty()) GTEST_SKIP() << "sfdisk is not available";
-  check(std::move(b), GetParam());
-}
-INSTANTIATE_TEST_SUITE_P(Gpt, GptCommand, testing::Values(
-    Case{"/M 3 3 07", kExitNotUnderstood}, Case{"/A 3 1 1", kExitNotUnderstood}, Case{"/M 4 1 07", kExitNotUnderstood},
-    Case{"/F 07 0C", kExitDone, {byteAt(0, typeAt(kEbr1, 0), 0x0C), byteAt(0, typeAt(0, 3), 0x0C), byteAt(3, typeAt(0, 1), 0x0C)}},
-    Case{"/L 3 3 data", kExitDone, {bootLabel(2, kGptData, "DATA"), rootLabel(2, kGptData, "DATA")}, {"J:\\ data ok"}}));
 
 TEST(Batch, TheListingIsAHeaderAndOneLinePerRowOfTenTabSeparatedCellsWhateverACellHolds) {
   EXPECT_TRUE(isListRequest({"q", "/List"}) && !isListRequest({"q", "/LIST", "x"}) && !isListRequest({"q", "LIST"}));

@@ -74,9 +74,7 @@ void boot_label(FuzzedDataProvider& in) {
   const std::uint64_t at = std::vector<std::uint64_t>{63 * 512, 1ull << 32, 0x1FFFFFF8000, d.size - 512, d.size}[in.ConsumeIntegralInRange(0, 4)];
   Sector s = fat32Boot(in.ConsumeRandomLengthString(16), in.ConsumeIntegralInRange(0, 40));
   if (in.ConsumeBool()) place(s, 0, in.ConsumeBytesAsString(512));
-  for (std::uint64_t copy : {at, at + 6 * 512 * in.ConsumeBool()}) {
-    if (copy < d.size) d.put(copy, s);
-  }
+  for (std::uint64_t copy : {at, at + 6 * 512 * in.ConsumeBool()}) if (copy < d.size) d.put(copy, s);
   PartitionList list;
   const std::string text = hexText(0x1000000000000 | at).substr(3), label = in.ConsumeRandomLengthString(24);
   list.rows.emplace_back()[kDiskColumn] = in.ConsumeBool() ? "1" : in.ConsumeRandomLengthString(3);

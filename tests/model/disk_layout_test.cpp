@@ -8,10 +8,8 @@
 #include <array>
 #include <cstdlib>
 #include <fstream>
-#include <map>
 #include <sstream>
 #include "model/gpt_table.h"
-#include "support/sectors.h"
 #include "support/tools.h"
 
 namespace quenbolt {
@@ -25,16 +23,6 @@ std::pair<std::vector<LayoutRow>, std::vector<std::uint64_t>> walk(Disk disk) { 
     return sector = disk.count(offset / 512) ? disk[offset / 512] : Sector{}, true;
   });
   return {rows, reads};
-}
-
-// Entry 0's indicator (0 or 80) and 55 AA make a table; a used entry is one with a sector count,
-// whatever its type; 85 is listed, never followed.
-TEST(DiskLayout, OnlyTheSignatureAndEntryZerosIndicatorMakeATableAndOnlyCountsMakeRows) {
-  EXPECT_TRUE(walk({{0, table({{0, 0x01, 0x07, 2048, 4096}, {1, 0, 0x07, 9000, 10}})}}).first.empty());
-  EXPECT_TRUE(walk({{0, table({{0, 0, 0x07, 2048, 4096}}, false)}}).first.empty());
-  const auto [rows, reads] = walk({{0, table({{0, 0x80, 0x07, 2048, 0}, {1, 0x01, 0x00, 4096, 10}, {3, 0xFF, 0x85, 8192, 10}})}});
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_TRUE(rows[0].typeByteOffset == 0x1D2 && rows[1].typeByteOffset == 0x1F2 && rows[1].source == RowSource::Primary && reads.empty());
 }
 
 TEST(DiskLayout, AChainEndsOnlyAtAZeroLinkALoopTheMbrOrTheReadBudget) {

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <array>
 #include "model/crc32.h"
-#include "support/sectors.h"
 #include "support/tools.h"
 
 namespace quenbolt {

@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <cctype>
 #include <set>
-#include "support/sectors.h"
 
 namespace quenbolt {
 namespace oracle {
@@ -213,9 +212,7 @@ std::vector<std::string> checkBatchRun(const SimulatedMachine& before, const Sim
   } else if (w == "/F") {  // every partition whose type text is the ID
     const int from = hexValue(args[1]), to = hexValue(args[2]);
     if (from < 0 || to < 0 || from == 0xEE || to == 0xEE) return refused(kRefused);
-    for (const Part& p : parts) {
-      if (hex2(p.type) == upperAscii(args[1])) writeType(p, to);
-    }
+    for (const Part& p : parts) if (hex2(p.type) == upperAscii(args[1])) writeType(p, to);
   } else {  // "/A": the disk read as a number, the primary by its system number
     const std::string d = upperAscii(args[1]);
     long long disk = 0;
@@ -228,9 +225,7 @@ std::vector<std::string> checkBatchRun(const SimulatedMachine& before, const Sim
 
   // Each changed byte asked for; each change asked for made.
   std::map<std::pair<unsigned, std::uint64_t>, char> allowed;
-  for (const ByteWrite& b : writes) {
-    for (std::size_t i = 0; i < b.bytes.size(); ++i) allowed[{b.disk, b.offset + i}] = b.bytes[i];
-  }
+  for (const ByteWrite& b : writes) for (std::size_t i = 0; i < b.bytes.size(); ++i) allowed[{b.disk, b.offset + i}] = b.bytes[i];
   for (const auto& [disk, offset] : differingBytes(before.contents(), after.contents())) {
     const auto ok = allowed.find({disk, offset});
     if (ok == allowed.end() || ok->second != after.disks.at(disk).bytes(offset, 1)[0]) {

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <sstream>
 #include <stdexcept>
-#include "support/sectors.h"
 
 namespace quenbolt {
 namespace {
@@ -132,9 +131,7 @@ std::map<unsigned, DiskBytes> SimulatedMachine::contents() const {
 
 std::vector<std::string> SimulatedMachine::logged(const std::string& prefix) const {
   std::vector<std::string> lines;
-  for (const std::string& line : log) {
-    if (line.compare(0, prefix.size(), prefix) == 0) lines.push_back(line.substr(prefix.size()));
-  }
+  for (const std::string& line : log) if (line.compare(0, prefix.size(), prefix) == 0) lines.push_back(line.substr(prefix.size()));
   return lines;
 }
 
@@ -254,14 +251,10 @@ void SimulatedMachine::messageBox(const std::string& text, const std::string& ca
 
 std::vector<std::pair<unsigned, std::uint64_t>> differingBytes(std::map<unsigned, DiskBytes> a, std::map<unsigned, DiskBytes> b) {
   std::vector<std::pair<unsigned, std::uint64_t>> bytes;
-  for (const auto& [disk, sectors] : b) {
-    for (const auto& s : sectors) a[disk].emplace(s.first, Sector{});
-  }
+  for (const auto& [disk, sectors] : b) for (const auto& s : sectors) a[disk].emplace(s.first, Sector{});
   for (const auto& [disk, sectors] : a) {
     for (const auto& [index, sector] : sectors) {
-      for (std::size_t i = 0; i < 512; ++i) {
-        if (sector[i] != b[disk][index][i]) bytes.emplace_back(disk, index * 512 + i);
-      }
+      for (std::size_t i = 0; i < 512; ++i) if (sector[i] != b[disk][index][i]) bytes.emplace_back(disk, index * 512 + i);
     }
   }
   return bytes;

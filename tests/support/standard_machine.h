@@ -10,7 +10,6 @@
 // The MBR of disk 0 carries boot code, which every write of it must keep.
 
 #include "discovery/startup_scan.h"
-#include "support/sectors.h"
 #include "support/simulated_machine.h"
 
 namespace quenbolt {
