@@ -16,14 +16,12 @@
 #include "support/oracle.h"
 #include "support/standard_machine.h"
 
-#define CHECK(condition, what)                            \
-  if (!(condition)) {                                     \
-    std::fprintf(stderr, "invariant broken: %s\n", what); \
-    std::abort();                                         \
-  }
-
 namespace quenbolt {
 namespace fuzz {
+void check(bool holds, const char* invariant) {
+  if (!holds) std::fprintf(stderr, "invariant broken: %s\n", invariant), std::abort();
+}
+
 // The scan over a machine the input describes, raw sectors included: it never writes, closes every
 // handle, keeps a value per row in each store, and its rows are those the table sectors hold.
 void scan(FuzzedDataProvider& in) {
@@ -38,20 +36,20 @@ void scan(FuzzedDataProvider& in) {
   PartitionList list;
   TempLetterList letters;
   scanWithTemporaryLetters(platform, TypeCatalogue(), list, letters);
-  CHECK(m.contents() == before && m.logged("write ").empty() && m.openHandles == 0, "the scan wrote or left a handle open");
+  check(m.contents() == before && m.logged("write ").empty() && m.openHandles == 0, "the scan wrote or left a handle open");
   for (std::size_t n : {list.TableSectorOffset.size(), list.BootSectorOffsetText.size(), list.ScannedTypeId.size(), list.ScannedLabel.size()}) {
-    CHECK(n == list.size(), "a store beside the list without a value per row");
+    check(n == list.size(), "a store beside the list without a value per row");
   }
   std::vector<unsigned> unreadable;
   const std::vector<oracle::Part> parts = oracle::partsOf(m, unreadable);
-  CHECK(!list.GptList.empty() || parts.size() == list.size(), "other rows than the table sectors hold");
+  check(!list.GptList.empty() || parts.size() == list.size(), "other rows than the table sectors hold");
   for (std::size_t r = 0; list.GptList.empty() && r < parts.size(); ++r) {
-    CHECK(list.rows[r][kDiskColumn] == std::to_string(parts[r].disk + 1) && list.rows[r][kPartitionColumn] == parts[r].number &&
+    check(list.rows[r][kDiskColumn] == std::to_string(parts[r].disk + 1) && list.rows[r][kPartitionColumn] == parts[r].number &&
               list.TableSectorOffset[r] + list.TypeByteOffset[r] == parts[r].typeAt && list.BootSectorOffsetText[r] == hexText(0x1000000000000 | parts[r].start).substr(3),
           "a row unlike the entry it comes from");
   }
   removeTemporaryLetters(platform, letters);
-  CHECK(m.defined.empty(), "a temporary letter outlives the run");
+  check(m.defined.empty(), "a temporary letter outlives the run");
 }
 
 // Any bytes as a command line on the standard machine: it ends 0 to 3, changes nothing unless it
@@ -59,10 +57,10 @@ void scan(FuzzedDataProvider& in) {
 void command(FuzzedDataProvider& in) {
   standard::Bench b;
   const CommandResult r = runCommandStep(b.platform, b.list, splitCommandLine("q " + in.ConsumeRemainingBytesAsString()));
-  CHECK(r.exitStatus >= 0 && r.exitStatus <= 3 && b.machine.openHandles == 0, "a status outside 0 to 3, or a handle open");
-  CHECK(oracle::writesWithoutFullRead(b.machine.log).empty(), "a write without a full read just before");
-  CHECK(r.ranApplyChanges || (b.machine.contents() == b.before && b.machine.logged("label ").empty()), "changed without a commit");
-  CHECK(!r.ranApplyChanges || r.exitStatus == (r.report.succeeded() ? 0 : 1), "the status hides a failed write");
+  check(r.exitStatus >= 0 && r.exitStatus <= 3 && b.machine.openHandles == 0, "a status outside 0 to 3, or a handle open");
+  check(oracle::writesWithoutFullRead(b.machine.log).empty(), "a write without a full read just before");
+  check(r.ranApplyChanges || (b.machine.contents() == b.before && b.machine.logged("label ").empty()), "changed without a commit");
+  check(!r.ranApplyChanges || r.exitStatus == (r.report.succeeded() ? 0 : 1), "the status hides a failed write");
 }
 
 // A row whose disk, offset text, sector, label and faults come from the input: the reader gives a
@@ -84,17 +82,17 @@ void boot_label(FuzzedDataProvider& in) {
                       in.ConsumeIntegralInRange(-1, 511), in.ConsumeIntegralInRange(0u, 3u)});
   Platform platform = m.platform();
   const std::string read = readBootSectorLabel(platform, list, 0);
-  CHECK(read == std::string(11, ' ') || (read.size() <= 11 && (read.empty() || (read[0] & 0xFF) > 0x20)), "a label untrimmed");
+  check(read == std::string(11, ' ') || (read.size() <= 11 && (read.empty() || (read[0] & 0xFF) > 0x20)), "a label untrimmed");
   m.log.clear();
   const SimulatedMachine old = m;
   ChangeReport report;
   writeBootSectorLabel(platform, list, 0, label, report);
-  CHECK(m.openHandles == 0 && oracle::writesWithoutFullRead(m.log).empty(), "a handle open, or a write without a full read");
+  check(m.openHandles == 0 && oracle::writesWithoutFullRead(m.log).empty(), "a handle open, or a write without a full read");
   auto fat32 = [](const Sector& x) { return upperAscii(std::string(x.begin() + 0x52, x.begin() + 0x57)) == "FAT32" && x[0x0B] == 0 && x[0x0C] == 2; };
   for (const auto& [disk, offset] : differingBytes(old.contents(), m.contents())) {
-    CHECK(fat32(old.disks.at(disk).sector(offset / 512 * 512)) && offset % 512 >= 0x47 && offset % 512 < 0x52, "a byte outside a FAT32 label field changed");
+    check(fat32(old.disks.at(disk).sector(offset / 512 * 512)) && offset % 512 >= 0x47 && offset % 512 < 0x52, "a byte outside a FAT32 label field changed");
   }
-  CHECK(!named || !fat32(s) || !report.succeeded() || d.bytes(at + 0x47, 11) == oracle::labelField(label), "a label stored unlike the label");
+  check(!named || !fat32(s) || !report.succeeded() || d.bytes(at + 0x47, 11) == oracle::labelField(label), "a label stored unlike the label");
 }
 
 // NameOf against a plain search: every catalogue ID compared in turn, a to z equal to A to Z.
@@ -103,8 +101,8 @@ void name_of(FuzzedDataProvider& in) {
   const std::string id = in.ConsumeRemainingBytesAsString(), choice = typeChoiceId(id);
   std::string key = upperAscii(id), expected;
   for (std::size_t i = 0; i < catalogue.ids().size(); ++i) expected = key == catalogue.ids()[i] ? catalogue.names()[i] : expected;
-  CHECK(catalogue.NameOf(id) == expected, "NameOf differs from a plain search");
-  CHECK(choice.find('|') == std::string::npos && id.compare(0, choice.size(), choice) == 0, "a drop-down ID that is no prefix");
+  check(catalogue.NameOf(id) == expected, "NameOf differs from a plain search");
+  check(choice.find('|') == std::string::npos && id.compare(0, choice.size(), choice) == 0, "a drop-down ID that is no prefix");
 }
 
 // The GPT reader and the scan on a table whose header fields are each what a tool writes, a little
@@ -147,17 +145,17 @@ void gpt(FuzzedDataProvider& in) {
   const std::optional<std::uint64_t> length = d.lengthKnown ? std::optional<std::uint64_t>(sectors) : std::nullopt;
   const std::unique_ptr<DiskHandle> handle = platform.disks.openDisk(0, DiskAccess::Read);
   const std::optional<GptTable> table = readGpt(d.sector(0), [&](std::uint64_t offset, Sector& sector) {
-    CHECK(++reads <= 2 * (1 + 2048) && (!length || offset < *length * 512), "more reads than two copies, or past the disk");
+    check(++reads <= 2 * (1 + 2048) && (!length || offset < *length * 512), "more reads than two copies, or past the disk");
     return handle->readSector(offset, sector);
   }, length);
   for (std::size_t i = 0; table && i < table->partitions.size(); ++i) {
     const GptPartition& p = table->partitions[i];
-    CHECK(p.number == i + 1 && p.firstLba >= 2 && p.firstLba <= p.lastLba && (!length || p.lastLba < sectors), "a partition misnumbered or misplaced");
+    check(p.number == i + 1 && p.firstLba >= 2 && p.firstLba <= p.lastLba && (!length || p.lastLba < sectors), "a partition misnumbered or misplaced");
   }
   PartitionList list;
   scanDisks(platform, TypeCatalogue(), list);
-  CHECK(m.logged("write ").empty() && list.GptList.size() == (table ? table->partitions.size() : 0), "the scan wrote, or disagrees with the reader");
-  for (const GptRecord& record : list.GptList) CHECK(list.TypeByteOffset.at(record.row) == 0 && !list.primaryRecordOf(record.row), "a GPT row in the writers' reach");
+  check(m.logged("write ").empty() && list.GptList.size() == (table ? table->partitions.size() : 0), "the scan wrote, or disagrees with the reader");
+  for (const GptRecord& record : list.GptList) check(list.TypeByteOffset.at(record.row) == 0 && !list.primaryRecordOf(record.row), "a GPT row in the writers' reach");
 }
 }  // namespace fuzz
 }  // namespace quenbolt

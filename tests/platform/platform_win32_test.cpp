@@ -70,9 +70,7 @@ TEST(VolumeLabelWin32Test, ChineseLabelsAreReadAndSetWholeUnderCodePage1252) {
   ASSERT_EQ(GetACP(), 1252u) << "the check means something only where the ANSI functions use 1252";
   Win32Platform win32;
   Platform platform = win32.platform();
-  const std::optional<VolumeInformation> read = platform.volumes.volumeInformation("C:\\");
-  ASSERT_TRUE(read.has_value());
-  EXPECT_EQ(read->label, "卷标");
+  EXPECT_EQ(platform.volumes.volumeInformation("C:\\").value_or(VolumeInformation{}).label, "卷标");
   EXPECT_FALSE(platform.volumes.setVolumeLabel("C:\\", "DATA\xB5")) << "no GBK text: it would reach the volume changed";
   EXPECT_TRUE(platform.volumes.setVolumeLabel("C:\\", "数据"));
 }

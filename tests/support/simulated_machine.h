@@ -57,15 +57,12 @@ inline Sector fat32Boot(const std::string& label, unsigned backup = 0) {
   place(s, 0, "\xEB\x58\x90MSDOS5.0" + le(512, 2) + "\x08" + le(32, 2) + "\x02");
   place(s, 0x24, le(1024, 4) + le(0, 4) + le(2, 4) + le(0, 2) + le(backup, 2));
   place(s, 0x42, "\x29" + le(0x1234ABCD, 4) + (label + std::string(11, ' ')).substr(0, 11) + "FAT32   ");
-  place(s, 0x1FE, "\x55\xAA");
-  return s;
+  return place(s, 0x1FE, "\x55\xAA"), s;
 }
 
 inline Sector ntfsBoot() {  // no label field at all
   Sector s{};
-  place(s, 0, "\xEB\x52\x90NTFS    " + le(512, 2) + "\x08");
-  place(s, 0x1FE, "\x55\xAA");
-  return s;
+  return place(s, 0, "\xEB\x52\x90NTFS    " + le(512, 2) + "\x08"), place(s, 0x1FE, "\x55\xAA"), s;
 }
 
 // a to z upper-cased; both bytes of a double-byte GBK character stay as they are.
