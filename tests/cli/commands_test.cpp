@@ -62,12 +62,11 @@ TEST_P(Command, HasItsStatusAndChangesExactlyWhatItNames) {
   EXPECT_EQ(!b.machine.log.empty() && b.machine.log.back() == "requestClose", batch);
 }
 
-// "/M" and "/L" name a partition by disk and list number compared as text (2 is the first logical,
-// not the container); "/M" stores the ID as typed. "/F" and "/S" match the type cell's text, so
-// "7" finds nothing; "/F" changes containers too. "/L" passes 11 bytes as typed, never half a
-// character; a FAT32 boot sector gets them upper-cased, and the FAT driver its own entry. "/A"
-// names a primary by system number (2 is the slot-2 primary behind the logicals), its disk read as
-// a number; only exactly "1" sets the flag.
+// "/M" and "/L" name a partition by disk and list number as text (2: the first logical); "/M" stores
+// the ID as typed. "/F" and "/S" match the type cell's text ("7" finds nothing), "/F" containers too.
+// "/L" passes 11 bytes as typed, never half a character; a FAT32 boot sector gets them upper-cased,
+// and the FAT driver its own entry. "/A" names a primary by system number (2: the slot-2 primary
+// behind the logicals), its disk read as a number; only exactly "1" sets the flag.
 INSTANTIATE_TEST_SUITE_P(Commands, Command, testing::Values(
     Case{"/m 1 2 0c", kExitDone, {byteAt(0, typeAt(kEbr1, 0), 0x0C)}, {}, "0c", rowE}, Case{"/M 01 1 07", kExitNoSuchPartition},
     Case{"/M 1 2 0C", kExitWriteFailed, {}, {}, nullptr, 0, [](SimulatedMachine& m) { m.disks[0].faults = {{FaultOn::Write, kEbr1}}; }},

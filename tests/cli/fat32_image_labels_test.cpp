@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <fstream>
-#include <iterator>
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "support/standard_machine.h"
@@ -20,8 +19,7 @@ TEST(Fat32ImageLabels, LeaveAVolumeFsckFindsCleanWithTheNewLabel) {
       runTool("command -v fsck.fat && command -v fatlabel && command -v iconv").second != 0) {
     GTEST_SKIP() << "dosfstools are not installed here";
   }
-  std::ifstream in(image, std::ios::binary);
-  const std::string made((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string made = runTool("cat " + image).first;
   for (const auto& [arguments, label] : {std::pair<std::string, std::string>{"/L 1 1 data", "DATA"}, {"/S 0C \"new vol\"", "NEW VOL"},
                                          {"/L 1 1 数据", "数据"}, {"/S 0c 中文卷标", "中文卷标"}}) {
     SimulatedMachine machine;

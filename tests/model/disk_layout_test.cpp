@@ -1,7 +1,6 @@
-// The walk of one disk's tables: validity, numbering, offsets and the chain's ends, on tables laid
-// out sector by sector and on the shared corpus of other projects' images, each with the partition
-// list that project expects (read in place: QUENBOLT_CORPUS_DIR, or shared/corpus/mbr in a folder
-// above this file; skipped without it, and under Wine, the images being xz-packed).
+// The walk of one disk's tables: the chain's ends on tables laid out sector by sector, and the shared
+// corpus of other projects' images, each with the partition list that project expects (read in place:
+// QUENBOLT_CORPUS_DIR, or shared/corpus/mbr in a folder above this file; skipped without it or xz).
 
 #include "model/disk_layout.h"
 #include <gtest/gtest.h>
@@ -60,10 +59,7 @@ TEST(DiskLayout, TheCorpusImagesAreWalkedAsTheirPeersList) {
   auto list = [](const std::string& path) {  // start, size, type, boot, kind per line; "-": not stated
     std::vector<std::array<std::string, 5>> lines;
     std::ifstream in(path);
-    for (std::string text, number; std::getline(in, text);) {
-      std::array<std::string, 5> l;
-      if (std::istringstream(text) >> number >> l[0] >> l[1] >> l[2] >> l[3] >> l[4]) lines.push_back(l);
-    }
+    for (std::array<std::string, 6> l; in >> l[0] >> l[1] >> l[2] >> l[3] >> l[4] >> l[5];) lines.push_back({l[1], l[2], l[3], l[4], l[5]});
     return lines;
   };
   unsigned images = 0;

@@ -112,19 +112,13 @@ void buildRandomMachine(Chooser& c, SimulatedMachine& m) {
       }
     }
     put(0, mbr);
-    for (const auto& [at, sectors] : partitions) {
+    for (const auto& [at, sectors] : partitions) {  // boot sectors for the scan; some mounted, tables inside out of reach
       if (!at || !c.chance(70)) continue;
-      const bool fat32 = c.chance(70);
-      const unsigned backup = fat32 && c.chance(40) ? 6 : 0;
-      Sector s = fat32 ? fat32Boot(c.oneOf(bootLabels), backup) : ntfsBoot();
-      if (fat32 && c.chance(5)) place(s, 0x32, le(c.chance(50) ? 0xFFFF : 32, 2));  // none, or past the reserved area
-      put(at, s);
-      if (backup && c.chance(80)) put(at + backup * 512, s);
+      put(at, c.chance(70) ? fat32Boot(c.oneOf(bootLabels), 6 * c.chance(40)) : ntfsBoot());
       if (letters.empty() || !c.chance(70)) continue;
       const char letter = letters[c.below(static_cast<std::uint32_t>(letters.size()))];
       letters.erase(letters.find(letter), 1);
-      SimulatedVolume& v = m.letters[letter];
-      v.disk = n, v.start = at, v.length = sectors * 512ull, v.fileSystem = fat32 ? "FAT32" : "NTFS";
+      m.letters[letter] = SimulatedVolume{n, at, sectors * 512ull};
     }
   }
   m.setDiskCount(disks + (c.chance(5) ? 1 : 0));

@@ -38,7 +38,7 @@ struct Part {
 std::vector<Part> partsOf(const SimulatedMachine& machine, std::vector<unsigned>& unreadable);
 
 // Disks of sound, broken and hostile tables (loops, shared chains, starts near 2^32 sectors and
-// past the disk), FAT32 and NTFS boot sectors with and without backups, volumes on partitions.
+// past the disk), FAT32 and NTFS boot sectors, volumes on partitions.
 void buildRandomMachine(Chooser& chooser, SimulatedMachine& machine);
 // Batch arguments (after the program name) of "/M", "/F" and "/A", mostly aimed at partitions the
 // machine holds; labels are left to the suites that compare them with fixed bytes.
