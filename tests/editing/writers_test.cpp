@@ -9,7 +9,6 @@
 namespace quenbolt {
 namespace {
 using namespace standard;
-using Lines = std::vector<std::string>;
 
 Lines failures(const PartitionList& list, const ChangeReport& report) {
   Lines lines;

@@ -6,15 +6,10 @@ namespace {
 TEST(NumberText, OffsetsAreFourHighAndEightLowDigitsAndMegabytesRoundHalvesToEven) {
   const std::pair<std::uint64_t, const char*> offsets[] = {{0, "000000000000"}, {0x7E00, "000000007E00"}, {0x100007C00, "000100007C00"},
                                                            {0x1000000007E00, "1000000007E00"}, {0x123456789ABCDEF0, "123456789ABCDEF0"}};
-  for (const auto& [offset, text] : offsets) {
-    EXPECT_EQ(offsetText(offset), text);
-    EXPECT_EQ(parseOffsetText(text), offset);
-  }
+  for (const auto& [offset, text] : offsets) EXPECT_TRUE(offsetText(offset) == text && parseOffsetText(text) == offset) << text;
   EXPECT_EQ(parseOffsetText("0000fffffe00"), 0xFFFFFE00u);
   // The lenient hex rule would read these as some offset, "00000000ZZZZ" as the MBR's.
-  for (const char* text : {"00000000ZZZZ", "", "7E00", "0000 0007E00", "$00000007E00", "00000000000000007E00"}) {
-    EXPECT_EQ(parseOffsetText(text), std::nullopt) << text;
-  }
+  for (const char* text : {"00000000ZZZZ", "", "7E00", "0000 0007E00", "$00000007E00", "00000000000000007E00"}) EXPECT_FALSE(parseOffsetText(text)) << text;
   // Sectors to whole MB: 0.5 -> 0, 1.5 -> 2, 2.5 -> 2, 2.5 and a sector -> 3; no overflow at the top.
   const std::pair<std::uint64_t, const char*> sizes[] = {{1024, "0"}, {1025, "1"}, {3072, "2"}, {5120, "2"}, {5121, "3"}, {0xFFFFFFFF, "2097152"}};
   for (const auto& [sectors, text] : sizes) EXPECT_EQ(capacityText(sectors), text) << sectors;

@@ -17,7 +17,8 @@ namespace {
 using namespace standard;
 
 std::uint64_t setting(const char* name, std::uint64_t fallback) {
-  return std::getenv(name) && *std::getenv(name) ? std::strtoull(std::getenv(name), nullptr, 0) : fallback;
+  const char* value = std::getenv(name);
+  return value && *value ? std::strtoull(value, nullptr, 0) : fallback;
 }
 
 TEST(Property, BatchCommandsChangeOnlyWhatTheyNameAndMakeOrReportEveryChange) {
@@ -31,8 +32,14 @@ TEST(Property, BatchCommandsChangeOnlyWhatTheyNameAndMakeOrReportEveryChange) {
     TempLetterList letters;
     scanWithTemporaryLetters(platform, TypeCatalogue(), list, letters);
     const std::vector<std::string> args = oracle::randomCommand(chooser, machine);
-    const bool faults = chooser.chance(40);
-    if (faults) oracle::plantFaults(chooser, machine);
+    std::vector<unsigned> unreadable;  // faults: opens for writing, reads and writes (failing or short) of table sectors
+    const std::vector<oracle::Part> parts = oracle::partsOf(machine, unreadable);
+    const bool faults = !parts.empty() && chooser.chance(40);
+    for (unsigned f = 0, n = faults ? 1 + chooser.below(3) : 0; f < n; ++f) {
+      const oracle::Part& p = chooser.oneOf(parts);
+      const long bytes = chooser.chance(50) ? -1 : long(chooser.below(512));
+      machine.disks[p.disk].faults.push_back({chooser.oneOf(std::vector<FaultOn>{FaultOn::OpenForWriting, FaultOn::Read, FaultOn::Write}), p.table, bytes, chooser.below(3)});
+    }
     machine.log.clear();
     const SimulatedMachine before = machine;
     std::string line = "Quenbolt.exe", problems;
@@ -92,8 +99,8 @@ TEST_P(FaultMatrix, EachFailingAccessLosesOnlyItsOwnChangeAndIsReported) {
     std::map<unsigned, DiskBytes> expected = clean.machine.contents();  // only the sector that met the fault as before
     expected[access.disk].erase(access.sector);
     if (b.before[access.disk].count(access.sector)) expected[access.disk][access.sector] = b.before[access.disk][access.sector];
-    const std::string what = "disk " + std::to_string(access.disk) + ": access " + std::to_string(static_cast<int>(access.fault.on)) + " at " +
-                             hexText(access.fault.offset) + " number " + std::to_string(access.fault.nth) + ", " + std::to_string(access.fault.bytes) + " bytes";
+    const Fault& f = access.fault;  // what: disk, kind of access, offset, which one of its kind, bytes (-1: fails)
+    const std::string what = testing::PrintToString(std::make_tuple(access.disk, static_cast<int>(f.on), hexText(f.offset), f.nth, f.bytes));
     ASSERT_EQ(report.failures.size(), 1u) << what << ": exactly the change that met the fault is reported";
     EXPECT_EQ(report.failures[0].reason, access.reason) << what;
     EXPECT_TRUE(status < 0 || status == kExitWriteFailed) << what;

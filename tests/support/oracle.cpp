@@ -144,16 +144,6 @@ std::vector<std::string> randomCommand(Chooser& c, const SimulatedMachine& m) {
   return args;
 }
 
-void plantFaults(Chooser& c, SimulatedMachine& m) {
-  std::vector<unsigned> unreadable;
-  const std::vector<Part> parts = partsOf(m, unreadable);
-  for (unsigned f = 0, faults = parts.empty() ? 0 : 1 + c.below(3); f < faults; ++f) {
-    const Part& p = c.oneOf(parts);
-    const FaultOn on = c.oneOf(std::vector<FaultOn>{FaultOn::OpenForWriting, FaultOn::Read, FaultOn::Write});
-    m.disks[p.disk].faults.push_back({on, c.chance(60) ? p.table : p.start + 3072 * c.below(2), c.chance(50) ? -1 : long(c.below(512)), c.below(3)});
-  }
-}
-
 std::string labelField(const std::string& label) { return upperAscii((cut(label, 11) + std::string(11, ' ')).substr(0, 11)); }
 
 std::vector<std::string> writesWithoutFullRead(const std::vector<std::string>& log) {
@@ -169,8 +159,7 @@ std::vector<std::string> writesWithoutFullRead(const std::vector<std::string>& l
   return problems;
 }
 
-std::vector<std::string> checkBatchRun(const SimulatedMachine& before, const SimulatedMachine& after,
-                                       const std::vector<std::string>& args, int status, bool faults) {
+std::vector<std::string> checkBatchRun(const SimulatedMachine& before, const SimulatedMachine& after, const std::vector<std::string>& args, int status, bool faults) {
   std::vector<std::string> problems = writesWithoutFullRead(after.log);
   if (after.openHandles) problems.push_back("a handle left open");
   std::vector<unsigned> unreadable;

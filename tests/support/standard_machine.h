@@ -14,6 +14,7 @@
 
 namespace quenbolt {
 namespace standard {
+using Lines = std::vector<std::string>;
 constexpr std::uint64_t kEbr1 = 206848 * 512, kEbr2 = kEbr1 + 100100 * 512, kBootD = 2048 * 512, kBootE = kEbr1 + 63 * 512;
 constexpr std::uint64_t kBootF = kEbr2 + 63 * 512, kBootH = 616448 * 512, kBootI = 821248 * 512, kBootG = 2048 * 512;
 enum Row : std::size_t { rowD, rowExtended, rowE, rowF, rowH, rowI, rowG, rowCount };
@@ -57,12 +58,12 @@ inline ByteChange rootLabel(unsigned disk, std::uint64_t boot, const std::string
 
 // The log of an open-read-write-close of the sector at `offset` through `device` ("0": disk 0, "D:":
 // a volume), `read` and `write` as the log says them; an empty `write` for none.
-inline std::vector<std::string> cycle(const std::string& device, std::uint64_t offset, const std::string& read = "512", const std::string& write = "512") {
-  std::vector<std::string> lines{"open " + device + " readwrite ok", "read " + device + " " + hexText(offset) + " " + read};
+inline Lines cycle(const std::string& device, std::uint64_t offset, const std::string& read = "512", const std::string& write = "512") {
+  Lines lines{"open " + device + " readwrite ok", "read " + device + " " + hexText(offset) + " " + read};
   if (!write.empty()) lines.push_back("write " + device + " " + hexText(offset) + " " + write);
   return lines.push_back("close " + device), lines;
 }
-inline std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
+inline Lines operator+(Lines a, const Lines& b) {
   return a.insert(a.end(), b.begin(), b.end()), a;
 }
 
@@ -72,8 +73,7 @@ struct Bench {
     build(machine);
     if (tweak) tweak(machine);
     scanWithTemporaryLetters(platform, catalogue, list, letters);
-    before = machine.contents();
-    machine.log.clear();
+    before = machine.contents(), machine.log.clear();
   }
   // Empty when the disks are as before apart from `changes`; else the first byte that is not.
   std::string unexpectedBytes(const std::vector<ByteChange>& changes) const {

@@ -13,10 +13,7 @@ std::pair<std::string, int> runTool(const std::string& command);
 // reserved (16 MiB), basic data (800 MiB, from sector 239616), recovery (100 MiB); 128 entries.
 extern const char* const kWindowsGptScript;
 
-struct SfdiskPartition {  // one partition as `sfdisk -J` lists it
-  std::uint64_t start = 0, size = 0;  // sectors
-  bool hidden = false;                // attrs holds "GUID:62"
-};
+struct SfdiskPartition { std::uint64_t start = 0, size = 0; bool hidden = false; };  // as `sfdisk -J` lists one: sectors; "GUID:62"
 
 // Partitions a sparse image of `bytes` from `script` (sfdisk's input), lays it onto `machine` as disk
 // `index` and returns what `sfdisk -J` lists for it; nothing when sfdisk cannot.
