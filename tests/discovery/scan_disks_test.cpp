@@ -4,6 +4,7 @@
 
 #include "discovery/scan_disks.h"
 #include <gtest/gtest.h>
+#include <sstream>
 #include "bench/chained_disks.h"
 #include "discovery/boot_sector_label_reader.h"
 #include "discovery/startup_scan.h"
@@ -29,10 +30,10 @@ class Scan : public testing::Test {
   }
   // PrimaryList, then LogicalList: "P<row>,<disk>,<number>,<flag>" and "L<row>,<disk>,<number>".
   std::string records() const {
-    std::string text;
-    for (const PrimaryRecord& r : list.PrimaryList) text += "P" + std::to_string(r.row) + "," + std::to_string(r.disk) + "," + std::to_string(r.number) + "," + std::to_string(r.flag) + " ";
-    for (const LogicalRecord& r : list.LogicalList) text += "L" + std::to_string(r.row) + "," + std::to_string(r.disk) + "," + std::to_string(r.number) + " ";
-    return text;
+    std::ostringstream text;
+    for (const PrimaryRecord& r : list.PrimaryList) text << 'P' << r.row << ',' << r.disk << ',' << r.number << ',' << r.flag << ' ';
+    for (const LogicalRecord& r : list.LogicalList) text << 'L' << r.row << ',' << r.disk << ',' << r.number << ' ';
+    return text.str();
   }
 
   SimulatedMachine machine;

@@ -57,8 +57,8 @@ void scan(FuzzedDataProvider& in) {
 void command(FuzzedDataProvider& in) {
   standard::Bench b;
   const CommandResult r = runCommandStep(b.platform, b.list, splitCommandLine("q " + in.ConsumeRemainingBytesAsString()));
-  check(r.exitStatus >= 0 && r.exitStatus <= 3 && b.machine.openHandles == 0, "a status outside 0 to 3, or a handle open");
-  check(oracle::writesWithoutFullRead(b.machine.log).empty(), "a write without a full read just before");
+  check(r.exitStatus >= 0 && r.exitStatus <= 3 && b.machine.openHandles == 0 && oracle::writesWithoutFullRead(b.machine.log).empty(),
+        "a status outside 0 to 3, a handle open, or a write without a full read just before");
   check(r.ranApplyChanges || (b.machine.contents() == b.before && b.machine.logged("label ").empty()), "changed without a commit");
   check(!r.ranApplyChanges || r.exitStatus == (r.report.succeeded() ? 0 : 1), "the status hides a failed write");
 }

@@ -43,8 +43,8 @@ TEST(TypeCatalogue, GroupsAreTheirFixedIdsComparedExactly) {
   EXPECT_EQ(typeGroupIds(TypeGroup::Fat32LabelTypes), (Ids{"0B", "0C", "1B", "1C", "BC"}));
   EXPECT_EQ(typeGroupIds(TypeGroup::HiddenFat32Types), (Ids{"1B", "1C", "BC"}));
   EXPECT_EQ(typeGroupIds(TypeGroup::HiddenTypes), (Ids{"11", "12", "14", "16", "17", "BB", "A0", "1B", "1C", "BC", "27", "DD", "DE"}));
-  EXPECT_TRUE(isInGroup(TypeGroup::HiddenTypes, "27") && !isInGroup(TypeGroup::ExtendedTypes, "0f"));
-  EXPECT_FALSE(isInGroup(TypeGroup::Fat32LabelTypes, "0b") || isInGroup(TypeGroup::ExtendedTypes, "85"));
+  EXPECT_TRUE(isInGroup(TypeGroup::HiddenTypes, "27") && !isInGroup(TypeGroup::ExtendedTypes, "0f") &&
+              !isInGroup(TypeGroup::Fat32LabelTypes, "0b") && !isInGroup(TypeGroup::ExtendedTypes, "85"));
 }
 }  // namespace
 }  // namespace quenbolt

@@ -37,8 +37,8 @@ TEST(Property, BatchCommandsChangeOnlyWhatTheyNameAndMakeOrReportEveryChange) {
     const bool faults = !parts.empty() && chooser.chance(40);
     for (unsigned f = 0, n = faults ? 1 + chooser.below(3) : 0; f < n; ++f) {
       const oracle::Part& p = chooser.oneOf(parts);
-      const long bytes = chooser.chance(50) ? -1 : long(chooser.below(512));
-      machine.disks[p.disk].faults.push_back({chooser.oneOf(std::vector<FaultOn>{FaultOn::OpenForWriting, FaultOn::Read, FaultOn::Write}), p.table, bytes, chooser.below(3)});
+      const FaultOn on = chooser.oneOf(std::vector<FaultOn>{FaultOn::OpenForWriting, FaultOn::Read, FaultOn::Write});
+      machine.disks[p.disk].faults.push_back({on, p.table, chooser.chance(50) ? -1 : long(chooser.below(512)), chooser.below(3)});
     }
     machine.log.clear();
     const SimulatedMachine before = machine;

@@ -35,8 +35,6 @@ unsigned field(const Sector& s, std::size_t at, int bytes) {
 
 bool isTable(const Sector& s) { return s[510] == 0x55 && s[511] == 0xAA && (s[0x1BE] == 0 || s[0x1BE] == 0x80); }
 bool isContainer(unsigned type) { return type == 0x05 || type == 0x0F; }
-// A sector as a read of it gives it: zeros past the disk's end.
-Sector sectorAt(const SimulatedDisk& disk, std::uint64_t offset) { return offset <= disk.size - 512 ? disk.sector(offset) : Sector{}; }
 }  // namespace
 
 std::vector<Part> partsOf(const SimulatedMachine& m, std::vector<unsigned>& unreadable) {
@@ -55,7 +53,7 @@ std::vector<Part> partsOf(const SimulatedMachine& m, std::vector<unsigned>& unre
     std::set<std::uint64_t> read{0};  // a table sector is read once a disk; the MBR is never an EBR
     auto readAt = [&](std::uint64_t offset, Sector& s) {
       if (read.size() > 4096 || !read.insert(offset).second) return false;
-      return s = sectorAt(d, offset), true;
+      return s = offset <= d.size - 512 ? d.sector(offset) : Sector{}, true;  // zeros past the disk's end, as a read gives them
     };
     for (unsigned slot = 0; isTable(mbr) && slot < 4; ++slot) {
       const std::size_t e = 0x1BE + 16 * slot;
@@ -159,7 +157,8 @@ std::vector<std::string> writesWithoutFullRead(const std::vector<std::string>& l
   return problems;
 }
 
-std::vector<std::string> checkBatchRun(const SimulatedMachine& before, const SimulatedMachine& after, const std::vector<std::string>& args, int status, bool faults) {
+std::vector<std::string> checkBatchRun(const SimulatedMachine& before, const SimulatedMachine& after,
+                                       const std::vector<std::string>& args, int status, bool faults) {
   std::vector<std::string> problems = writesWithoutFullRead(after.log);
   if (after.openHandles) problems.push_back("a handle left open");
   std::vector<unsigned> unreadable;

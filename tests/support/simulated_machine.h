@@ -150,13 +150,18 @@ class SimulatedMachine : RawDisks, Registry, Volumes, DosDevices, SystemInfo, Ui
   // The volume of "X:", or with `backslash` of "X:\" only.
   SimulatedVolume* at(const std::string& path, bool backslash);
   unsigned driveType(const std::string& root) override { return at(root, false) ? at(root, false)->driveType : kDriveNoRootDir; }
-  VolumeExtent queryVolumeExtent(char l) override { return volume(l) && !volume(l)->noExtent ? VolumeExtent{volume(l)->disk, volume(l)->start, volume(l)->length} : VolumeExtent{}; }
+  VolumeExtent queryVolumeExtent(char letter) override {
+    const SimulatedVolume* v = volume(letter);
+    return v && !v->noExtent ? VolumeExtent{v->disk, v->start, v->length} : VolumeExtent{};
+  }
   std::optional<VolumeInformation> volumeInformation(const std::string& root) override {
-    return at(root, true) && !at(root, true)->noInformation ? std::optional<VolumeInformation>({at(root, true)->label, at(root, true)->fileSystem}) : std::nullopt;
+    const SimulatedVolume* v = at(root, true);
+    return v && !v->noInformation ? std::optional<VolumeInformation>({v->label, v->fileSystem}) : std::nullopt;
   }
   bool hasDiskFreeSpaceEx() override { return true; }
   std::optional<std::uint64_t> diskFreeSpaceEx(const std::string& path) override {
-    return at(path, false) && !at(path, false)->noFreeSpace ? std::optional<std::uint64_t>(at(path, false)->freeBytes) : std::nullopt;
+    const SimulatedVolume* v = at(path, false);
+    return v && !v->noFreeSpace ? std::optional<std::uint64_t>(v->freeBytes) : std::nullopt;
   }
   std::optional<ClusterFreeSpace> diskFreeSpace(const std::string&) override { return std::nullopt; }  // the newer call is there
   bool setVolumeLabel(const std::string& rootPath, const std::string& label) override;
