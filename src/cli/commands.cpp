@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <optional>
 
-#include "cli/help_text.h"
 #include "editing/apply_changes.h"
 #include "model/gbk_text.h"
 #include "model/gpt_table.h"
@@ -266,13 +265,6 @@ bool isHelpRequest(const std::vector<std::string>& args) { return isLoneWord(arg
 
 bool isListRequest(const std::vector<std::string>& args) {
   return isLoneWord(args, "/LIST", nullptr);
-}
-
-bool showHelpIfAsked(UiServices& ui, const std::vector<std::string>& args) {
-  if (!isHelpRequest(args)) return false;
-  ui.messageBox(buildCommandLineHelp(), kHelpCaption, kMbIconQuestion);
-  ui.requestClose();
-  return true;
 }
 
 CommandResult runCommandStep(Platform& platform, PartitionList& list,

@@ -34,11 +34,6 @@ bool isHelpRequest(const std::vector<std::string>& args);
 // True for exactly one argument that upper-cased is "/LIST".
 bool isListRequest(const std::vector<std::string>& args);
 
-// The help step of window creation: for a lone "/?" or "/H" shows the help box (owned by the
-// active window, caption "命令行参数", question icon) and, once it is closed, queues the close
-// request. Returns whether it did.
-bool showHelpIfAsked(UiServices& ui, const std::vector<std::string>& args);
-
 // The command step of start-up: runs the command named by `args` (argument 0 included) on the
 // scanned `list`. Queues the close request for every argument count but 0 and 1. The disks the
 // scan could not read make "/LIST", "/F" and "/S" end with kExitDiskUnreadable, and "/M", "/L"

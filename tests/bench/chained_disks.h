@@ -1,64 +1,30 @@
 #pragma once
-// Machines of a chosen size for measuring the scan: every disk has a primary partition and an
-// extended container with a chain of logical partitions, every tenth of them a hidden FAT32
-// partition whose label lives in its boot sector. The first disks' primaries carry letters, so
-// the volume pass has real work.
-
-#include <cstdint>
+// Machines of a chosen size for measuring the scan: every disk holds a primary and a container of a
+// chain of logicals, every tenth hidden FAT32 (1C) with its label in its boot sector; the primaries
+// of the first 24 disks have letters, so the volume pass has work too.
 
 #include "support/simulated_machine.h"
-#include "support/table_sector_builder.h"
 
 namespace quenbolt {
 namespace bench {
-
-struct ChainedDisks {
-  unsigned disks = 1;
-  unsigned logicalsPerDisk = 10;
-  unsigned hiddenEvery = 10;  // every n-th logical is of type 1C
-};
-
-// What one scan of such a machine must cost at least.
-struct ScanCost {
-  std::uint64_t tableSectors = 0;       // MBRs and EBRs walked
-  std::uint64_t hiddenBootSectors = 0;  // boot sectors read for their labels
-  std::uint64_t rows = 0;
-  std::uint64_t reads() const { return tableSectors + hiddenBootSectors; }
-};
+struct ChainedDisks { unsigned disks = 1, logicals = 10; };
+struct ScanCost { std::uint64_t tableSectors = 0, hiddenBootSectors = 0, rows = 0; };  // what one scan reads and makes
 
 inline ScanCost layChainedDisks(SimulatedMachine& machine, const ChainedDisks& shape) {
-  constexpr std::uint32_t kStart = 2048 + 20480, kStride = 4096;  // sectors; EBR to EBR
-  ScanCost cost;
-  machine.setDiskCount(shape.disks);
+  constexpr std::uint32_t kStart = 2048 + 20480, kStride = 4096;  // sectors, EBR to EBR
+  ScanCost cost{shape.disks * (1ull + shape.logicals), shape.disks * ((shape.logicals + 9) / 10ull), shape.disks * (2ull + shape.logicals)};
   for (unsigned n = 0; n < shape.disks; ++n) {
     SimulatedDisk& disk = machine.addDisk(n, 4ull << 40);
-    disk.setSector(0, TableSector()
-                          .entry(0, 0x80, 0x07, 2048, 20480)
-                          .entry(1, 0x00, 0x0F, kStart, (shape.logicalsPerDisk + 1) * kStride)
-                          .signature());
-    for (unsigned i = 0; i < shape.logicalsPerDisk; ++i) {
-      const bool hidden = shape.hiddenEvery != 0 && i % shape.hiddenEvery == 0;
+    disk.put(0, table({{0, 0x80, 0x07, 2048, 20480}, {1, 0, 0x0F, kStart, (shape.logicals + 1) * kStride}}));
+    for (unsigned i = 0; i < shape.logicals; ++i) {
       const std::uint64_t ebr = (kStart + std::uint64_t{i} * kStride) * 512;
-      TableSector table;
-      table.entry(0, 0x00, hidden ? 0x1C : 0x07, 63, kStride - 63);
-      if (i + 1 < shape.logicalsPerDisk) table.entry(1, 0x00, 0x05, (i + 1) * kStride, kStride);
-      disk.setSector(ebr, table.signature());
-      if (hidden) disk.setSector(ebr + 63 * 512, fat32BootSector("L" + std::to_string(i)));
-      cost.hiddenBootSectors += hidden;
+      const std::uint32_t next = i + 1 < shape.logicals ? (i + 1) * kStride : 0;
+      disk.put(ebr, table({{0, 0, static_cast<std::uint8_t>(i % 10 ? 0x07 : 0x1C), 63, kStride - 63}, {1, 0, 0x05, next, next ? kStride : 0}}));
+      if (i % 10 == 0) disk.put(ebr + 63 * 512, fat32Boot("L" + std::to_string(i)));
     }
-    cost.tableSectors += 1 + shape.logicalsPerDisk;
-    cost.rows += 2 + shape.logicalsPerDisk;
-    if (n < 24) {
-      SimulatedVolume volume;
-      volume.disk = n;
-      volume.startOffset = 2048 * 512;
-      volume.label = "DISK" + std::to_string(n);
-      volume.freeBytes = 1ull << 30;
-      machine.mountVolume(static_cast<char>('C' + n), volume);
-    }
+    if (n < 24) machine.letters[static_cast<char>('C' + n)] = SimulatedVolume{n, 2048 * 512, 20480 * 512, "DISK" + std::to_string(n)};
   }
   return cost;
 }
-
 }  // namespace bench
 }  // namespace quenbolt

@@ -1,56 +1,31 @@
 #include "model/gbk_text.h"
-
 #include <gtest/gtest.h>
 
 namespace quenbolt {
 namespace {
-
-TEST(NumberText, OffsetsSplitIntoFourAndEightDigitsAndMegabytesRoundHalvesToEven) {
-  EXPECT_EQ(offsetText(0), "000000000000");
-  EXPECT_EQ(offsetText(63u * 512), "000000007E00");
-  EXPECT_EQ(offsetText(0xFFFFFE00ull + 63u * 512), "000100007C00");
-  EXPECT_EQ(offsetText(0x123456789ABCDEF0ull), "123456789ABCDEF0");  // the high half grows
-  // Whole MB with halves to even, without overflow at the top of the range.
-  EXPECT_EQ(capacityText(0xFFFFFFFFull), "2097152");
-  EXPECT_EQ(divideRoundHalfEven(~0ull, 2), 0x8000000000000000ull);
+TEST(NumberText, OffsetsAreFourHighAndEightLowDigitsAndMegabytesRoundHalvesToEven) {
+  const std::pair<std::uint64_t, const char*> offsets[] = {{0, "000000000000"}, {0x7E00, "000000007E00"}, {0x100007C00, "000100007C00"},
+                                                           {0x1000000007E00, "1000000007E00"}, {0x123456789ABCDEF0, "123456789ABCDEF0"}};
+  for (const auto& [offset, text] : offsets) EXPECT_TRUE(offsetText(offset) == text && parseOffsetText(text) == offset) << text;
+  EXPECT_EQ(parseOffsetText("0000fffffe00"), 0xFFFFFE00u);
+  // The lenient hex rule would read these as some offset, "00000000ZZZZ" as the MBR's.
+  for (const char* text : {"00000000ZZZZ", "", "7E00", "0000 0007E00", "$00000007E00", "00000000000000007E00"}) EXPECT_FALSE(parseOffsetText(text)) << text;
+  // Sectors to whole MB: 0.5 -> 0, 1.5 -> 2, 2.5 -> 2, 2.5 and a sector -> 3; no overflow at the top.
+  const std::pair<std::uint64_t, const char*> sizes[] = {{1024, "0"}, {1025, "1"}, {3072, "2"}, {5120, "2"}, {5121, "3"}, {0xFFFFFFFF, "2097152"}};
+  for (const auto& [sectors, text] : sizes) EXPECT_EQ(capacityText(sectors), text) << sectors;
+  EXPECT_TRUE(megabytesText(5 << 19) == "2" && divideRoundHalfEven(~0ull, 2) == 0x8000000000000000u);
 }
 
-TEST(OffsetText, ReadsBackOnlyWhatItWrites) {
-  for (std::uint64_t offset : {0ull, 0x7E00ull, 0xFFFFFE00ull, 0x100007C00ull, 0x1000000007E00ull,
-                               0x123456789ABCDEF0ull}) {
-    EXPECT_EQ(parseOffsetText(offsetText(offset)), offset) << offsetText(offset);
-  }
-  EXPECT_EQ(parseOffsetText("0000fffffe00"), 0xFFFFFE00ull);
-  for (const char* text : {"00000000ZZZZ", "", "7E00", "0000 0007E00", "$00000007E00",
-                           "00000000000000007E00"}) {
-    EXPECT_EQ(parseOffsetText(text), std::nullopt) << '"' << text << '"';
-  }
-}
-
-TEST(HexRule, ReadsLeadingDigitsOfEitherCaseAfterOneDollar) {
-  const std::pair<const char*, std::uint32_t> cases[] = {
-      {"0B", 0x0B}, {"1c", 0x1C}, {"$FF", 0xFF}, {"7G", 0x7},
-      {"G1", 0},    {"$$1", 0},   {"", 0},       {"00007E00", 0x7E00}};
-  for (const auto& [text, value] : cases) EXPECT_EQ(parseHexPrefix(text), value) << text;
-  for (const char* good : {"0B", "0c", "7", "ff", "Ab"}) EXPECT_TRUE(isTypeIdText(good)) << good;
-  for (const char* bad : {"", "007", "G1", "0x", "$0B", " 7", "7 "}) {
-    EXPECT_FALSE(isTypeIdText(bad)) << '"' << bad << '"';
-  }
-}
-
-TEST(GbkText, UpperCasingTrimmingAndCuttingRespectDoubleByteCharacters) {
-  EXPECT_EQ(upperCased("data-1 z"), "DATA-1 Z");
-  // "\xB0\x61" is one double-byte character whose trail byte happens to be 'a'.
-  EXPECT_EQ(upperCased("x\xB0\x61y"), "X\xB0\x61Y");
+TEST(GbkText, TypeIdsAreOneOrTwoHexDigitsAndCutsKeepDoubleByteCharactersWhole) {
+  const std::pair<const char*, std::uint32_t> prefixes[] = {{"0B", 0x0B}, {"1c", 0x1C}, {"$FF", 0xFF}, {"7G", 7}, {"G1", 0}, {"$$1", 0}, {"", 0}};
+  for (const auto& [text, value] : prefixes) EXPECT_EQ(parseHexPrefix(text), value) << text;
+  for (const char* good : {"0B", "0c", "7", "ff"}) EXPECT_TRUE(isTypeIdText(good)) << good;
+  for (const char* bad : {"", "007", "G1", "0x", "$0B", " 7", "7 "}) EXPECT_FALSE(isTypeIdText(bad)) << bad;
+  EXPECT_EQ(upperCased("data-1 z\xB0\x61"), "DATA-1 Z\xB0\x61");  // B0 61 is one character whose trail is 'a'
   EXPECT_EQ(trimmed(std::string("\0 A B \t\0", 9)), "A B");
-  EXPECT_EQ(trimmed("           "), "");
-  EXPECT_EQ(cutGbk("short", 11), "short");
-  // Ten ASCII bytes and a Chinese character: the character does not fit in 11 bytes.
-  EXPECT_EQ(cutGbk("0123456789数", 11), "0123456789");
-  EXPECT_EQ(cutGbk("数据数据数据", 11), "数据数据数");
-  // A trail byte in the lead-byte range is not taken for a lead byte.
-  EXPECT_EQ(cutGbk("\xB0\xB0\xB0\xB0x", 3), "\xB0\xB0");
+  const std::pair<const char*, const char*> cuts[] = {{"0123456789数", "0123456789"}, {"数据数据数据", "数据数据数"}, {"ABCDEFGHIJK", "ABCDEFGHIJK"}};
+  for (const auto& [text, cut] : cuts) EXPECT_EQ(cutGbk(text, 11), cut) << text;
+  EXPECT_EQ(cutGbk("\xB0\xB0\xB0\xB0x", 3), "\xB0\xB0");  // a trail byte that looks like a lead byte
 }
-
 }  // namespace
 }  // namespace quenbolt

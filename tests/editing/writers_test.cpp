@@ -1,0 +1,121 @@
+// The writers and the commit on the standard machine, beyond the property test and the fault matrix:
+// a sector changed since the scan, refusals, the boot-sector label and its backup, the commit's order.
+
+#include <gtest/gtest.h>
+#include "editing/apply_changes.h"
+#include "editing/boot_sector_label_writer.h"
+#include "support/standard_machine.h"
+
+namespace quenbolt {
+namespace {
+using namespace standard;
+
+Lines failures(const PartitionList& list, const ChangeReport& report) {
+  Lines lines;
+  for (const ChangeFailure& f : report.failures) lines.push_back(describeFailure(list, f));
+  return lines;
+}
+
+// A type and an active flag of row I, each with its table changed since the scan: another type,
+// no signature, entry 0 invalid; made active elsewhere, no signature. Read, never written.
+TEST(Writers, ASectorChangedSinceTheScanIsReadButNotWritten) {
+  const std::tuple<std::uint64_t, char, bool> cases[] = {
+      {typeAt(0, 3), 0x1B, true}, {0x1FE, 0, true}, {bootAt(0, 0), 0x01, true}, {bootAt(0, 3), '\x80', false}, {0x1FF, 0, false}};
+  for (const auto& [offset, value, type] : cases) {
+    Bench b;
+    b.list.rows[rowI][type ? kTypeIdColumn : kKindColumn] = type ? "0C" : kKindPrimaryActive;
+    b.machine.disks[0].put(offset, std::string(1, value));
+    b.before = b.machine.contents();
+    const ChangeReport report = applyChanges(b.platform, b.list);
+    EXPECT_EQ(failures(b.list, report), Lines{std::string("磁盘 1 分区 5：") + (type ? "分区标记 \"0C\"" : "活动标记") + " 未写入（分区表已被改动）"});
+    EXPECT_EQ(b.machine.log, cycle("0", 0, "512", "") + Lines{"requestClose"});
+    EXPECT_EQ(b.unexpectedBytes({}), "");
+  }
+}
+
+TEST(Writers, NoHexByteAStoreLocatingNoEntryAGptRowOrTypeEeIsNeverWrittenAndEveryFailureIsALine) {
+  Bench b;  // an emptied type field; a store that would patch the signature; row H made a GPT entry, G an EE entry
+  PartitionList& l = b.list;
+  l.rows[rowD][kTypeIdColumn] = "ee", l.rows[rowExtended][kTypeIdColumn] = "a\r\nb", l.rows[rowE][kTypeIdColumn] = "";
+  l.TypeByteOffset[rowI] = 0x1FE, l.rows[rowI][kKindColumn] = kKindPrimaryActive;
+  l.GptList.push_back(GptRecord{rowH, 0, 2, false}), l.rows[rowH][kTypeIdColumn] = "0B";
+  l.ScannedTypeId[rowG] = "EE", l.rows[rowG][kTypeIdColumn] = "07";
+  EXPECT_EQ(failures(b.list, applyChanges(b.platform, b.list)),
+            (Lines{"磁盘 1 分区 1：分区标记 \"ee\" 未写入（EE 是 GPT 保护分区的类型，不能写入或替换）", "磁盘 1 扩展 0F：分区标记 \"a??b\" 未写入（分区标记无效）",
+                   "磁盘 1 分区 2：分区标记 \"\" 未写入（分区标记无效）", "磁盘 1 分区 4：分区标记 \"0B\" 未写入（GPT 分区表暂不能修改）",
+                   "磁盘 2 分区 1：分区标记 \"07\" 未写入（EE 是 GPT 保护分区的类型，不能写入或替换）", "磁盘 1 分区 5：活动标记 未写入（分区表已被改动）"}));
+  EXPECT_EQ(b.machine.log, Lines{"requestClose"}) << "refused before any disk access";
+}
+
+// 11 bytes at 0x47, cut without halving a character, blank-padded, upper-cased, through the volume's
+// own handle (Windows refuses the disk's); the backup only inside the reserved area; only FAT32 of
+// 512-byte sectors at all. Without a letter, where no volume is in the way, through the disk.
+TEST(Writers, ABootSectorLabelIsElevenUpperCaseBytesInTheBootSectorAndABackupInsideTheReservedArea) {
+  auto boot = [](unsigned bytesPerSector, unsigned reserved, unsigned backup, const char* type = "FAT32") {
+    Sector s = fat32Boot("OLD", backup);
+    return place(s, 0x0B, le(bytesPerSector, 2)), place(s, 0x0E, le(reserved, 2)), place(s, 0x52, type), s;
+  };
+  const std::uint64_t six = kBootD + 6 * 512;
+  const Lines both = cycle("D:", kBootD) + cycle("D:", six), one = cycle("D:", kBootD), none = cycle("D:", kBootD, "512", "");
+  const struct { const char* label; std::string stored; Sector boot, atSix; Lines log; unsigned copies; std::string failure; } cases[] = {
+      {"data", "DATA       ", boot(512, 32, 6), boot(512, 32, 6), both, 2, ""},
+      {"Fifteen-bytes!!", "FIFTEEN-BYT", boot(512, 32, 6), boot(512, 32, 6), both, 2, ""},
+      {"数据d", "数据D      ", boot(512, 32, 6), boot(512, 32, 6), both, 2, ""},
+      {"ABCDEFGHIJ卷", "ABCDEFGHIJ ", boot(512, 32, 6), boot(512, 32, 6), both, 2, ""},
+      {"ab数据卷标五", "AB数据卷标 ", boot(512, 32, 0), boot(512, 32, 0), one, 1, ""},
+      {"new", "NEW        ", boot(512, 32, 0xFFFF), boot(512, 32, 6), one, 1, ""},  // FFFF: none
+      {"new", "NEW        ", boot(512, 6, 6), boot(512, 6, 6), one, 1, ""},         // sector 6 of 6 reserved is data
+      {"new", "NEW        ", boot(512, 32, 6), Sector{}, one + cycle("D:", six, "512", ""), 1, "备份引导区卷标 未写入（引导区不是 FAT32）"},
+      {"new", "", boot(4096, 32, 6), boot(4096, 32, 6), none, 0, "引导区卷标 未写入（引导区的扇区不是 512 字节）"},
+      {"new", "NEW        ", boot(512, 32, 0, "fat32"), Sector{}, one, 1, ""},
+      {"new", "", ntfsBoot(), Sector{}, none, 0, ""}};  // nothing of ours there, nothing reported
+  for (const auto& c : cases) {
+    Bench b;
+    b.machine.disks[0].put(kBootD, c.boot), b.machine.disks[0].put(six, c.atSix);
+    b.before = b.machine.contents();
+    ChangeReport report;
+    writeBootSectorLabel(b.platform, b.list, rowD, c.label, report);
+    EXPECT_EQ(failures(b.list, report), c.failure.empty() ? Lines{} : Lines{"磁盘 1 分区 1：" + c.failure});
+    EXPECT_EQ(b.machine.log, c.log);
+    const std::vector<ByteChange> changes{{0, kBootD + 0x47, c.stored}, {0, six + 0x47, c.stored}};
+    EXPECT_EQ(b.unexpectedBytes({changes.begin(), changes.begin() + c.copies}), "") << c.label;
+  }
+  Bench b;  // an offset text the scan never writes is not read leniently as another sector
+  b.list.BootSectorOffsetText[rowD] = "00000000ZZZZ";
+  ChangeReport report;
+  writeBootSectorLabel(b.platform, b.list, rowD, "new", report);
+  EXPECT_EQ(failures(b.list, report), Lines{"磁盘 1 分区 1：引导区卷标 未写入（读取扇区失败）"});
+  Bench c;
+  c.machine.defined.clear(), c.list.rows[rowH][kDriveLetterColumn] = "";
+  writeBootSectorLabel(c.platform, c.list, rowH, "hidden2", report);
+  EXPECT_EQ(b.machine.log + c.machine.log, cycle("0", kBootH)) << "nothing read for the first; the second through the disk";
+  EXPECT_EQ(c.unexpectedBytes({{0, kBootH + 0x47, "HIDDEN2    "}}), "");
+}
+
+// Staged against the order of the passes: types, then active flags, then labels (the system's call
+// as typed, then the boot sector upper-cased; outside the FAT32 group the system's alone), then
+// each disk whose table changed is read again; a refusal is a note. Every change is attempted.
+TEST(ApplyChanges, PassesRunTypesThenFlagsThenLabelsAndEachWrittenTableIsReadAgainLast) {
+  Bench b([](SimulatedMachine& m) { m.rereadFails = true; });
+  b.list.rows[rowF][kLabelColumn] = "Data", b.list.rows[rowE][kLabelColumn] = "Work";
+  b.list.rows[rowH][kKindColumn] = kKindPrimaryActive, b.list.rows[rowG][kTypeIdColumn] = "1C";
+  b.list.rows[rowE][kTypeIdColumn] = "0B";  // the label pass sees the new type: the boot sector is read, found NTFS
+  const ChangeReport report = applyChanges(b.platform, b.list);
+  EXPECT_TRUE(report.succeeded());
+  EXPECT_EQ(report.tablesNotReread, (std::vector<unsigned>{0, 1}));
+  EXPECT_EQ(b.machine.log, (cycle("0", kEbr1) + cycle("1", 0) + cycle("0", 0) + Lines{"label E:\\ Work ok"} + cycle("E:", kBootE, "512", "") +
+                            Lines{"fat 0 " + hexText(kBootF + kFat32RootSector * 512) + " 12", "label F:\\ Data ok"} + cycle("F:", kBootF) +
+                            Lines{"reread 0 failed", "reread 1 failed", "requestClose"}));
+  EXPECT_EQ(b.unexpectedBytes({{0, typeAt(kEbr1, 0), "\x0B"}, {1, typeAt(0, 0), "\x1C"}, {0, bootAt(0, 2), "\x80"},
+                               {0, kBootF + 0x47, "DATA       "}, rootLabel(0, kBootF, "DATA")}), "");
+  Bench c;
+  c.machine.disks[0].faults = {{FaultOn::OpenForWriting}}, c.machine.letters['G'].refusesLabel = true;
+  c.list.rows[rowD][kTypeIdColumn] = "0B", c.list.rows[rowF][kLabelColumn] = "LOST";
+  c.list.rows[rowI][kLabelColumn] = "lost", c.list.rows[rowG][kLabelColumn] = "Spare2";
+  EXPECT_EQ(failures(c.list, applyChanges(c.platform, c.list)),
+            (Lines{"磁盘 1 分区 1：分区标记 \"0B\" 未写入（打开磁盘失败）", "磁盘 1 分区 3：引导区卷标 未写入（打开磁盘失败）",
+                   "磁盘 1 分区 5：卷标 未写入（分区没有盘符）", "磁盘 2 分区 1：卷标 未写入（卷标被系统拒绝）"}));
+  EXPECT_EQ(c.unexpectedBytes({{1, kBootG + 0x47, "SPARE2     "}, rootLabel(0, kBootF, "LOST")}), "") << "the rest is still made";
+}
+}  // namespace
+}  // namespace quenbolt
