@@ -27,7 +27,8 @@ two_disks() {
   attach "$d1" "$d2"
 }
 
-case_type_ids() {
+# One run after another on the same disks, each checked against the bytes before it.
+case_commands() {
   two_disks
   list 0 /list <<<'||1|1|07|NTFS|主，活动|4||
 ||1||0F|扩展 LBA|扩展|20||
@@ -50,12 +51,7 @@ case_type_ids() {
 ||1|3|07|NTFS|逻辑|2||
 |HIDDENFAT|1|4|1C|隐藏 FAT32 LBA|主|39||
 ||2|1|07|NTFS|主|10||'
-}
-e2e_case type_ids case_type_ids
-
-# "/A" names a primary by its place among the primaries of the table; only its flag changes.
-case_active_flags() {
-  two_disks
+  # "/A" names a primary by its place among the primaries of the table; only its flag changes.
   expect 0 "1 B0:3 00 80" /A 1 2 1
   expect 0 "1 B0:0 80 00" /A 1 1 0
   expect 0 "1 B0:0 00 80" /a 01 1 1                   # the disk is read as a number
@@ -64,23 +60,13 @@ case_active_flags() {
   err='找不到主分区: 磁盘 1 主分区 4' expect 3 "" /A 1 4 1
   expect 3 "" /A 1 3 1                                # a logical partition's number
   expect 3 "" /A 3 1 1
-}
-e2e_case active_flags case_active_flags
-
-case_labels() {
-  two_disks
   expect 1 "" /L 1 4 "my new label"                   # no drive letter to set it through
   expect 0 "" /L 1 4 HIDDENFAT                        # the label it has: nothing to do
   err='找不到分区: 磁盘 1 分区 0' expect 3 "" /L 1 0 x
-  expect 1 "" /S 1b data
+  expect 1 "" /S 1c data
   expect 0 "" /S 0C data                              # no partition of the type
   err='扩展分区没有卷标: /S 0F' expect 2 "" /S 0f DATA
   expect 2 "" /S 05 DATA
-}
-e2e_case labels case_labels
-
-case_refused() {
-  two_disks
   err='分区标记无效: 007（应为一到两位十六进制数字）' expect 2 "" /M 1 1 007
   local args
   for args in "/M 1 1 G7" "/F 07 XYZ" "/F G 07" "/M 1 1 07 x" "/Q" "/M" "/F 07" "/LIST x"; do
@@ -96,7 +82,7 @@ case_refused() {
   # Without a display the (hidden) window cannot be made, and nothing is done.
   DISPLAY='' err='无法创建主窗口，未做任何更改' expect 9 "" /M 1 1 0C
 }
-e2e_case refused_and_not_found case_refused
+e2e_case commands case_commands
 
 # Disk 1 cannot be written: each failure is a line, status 1, and disk 2 is written all the same.
 case_write_fails() {

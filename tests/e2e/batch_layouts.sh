@@ -177,7 +177,7 @@ spoil() { put_bytes "$1" "$2" "$(printf '%02x' $((0x$(byte_at "$1" "$2") ^ 0xff)
 # primary entry array damaged: the backup gives the same rows; 7  both headers damaged: one row
 # of type EE from the MBR; 8  an MBR disk, the only one "/F 07 0C" may change.
 case_gpt_disks() {
-  local k d=() win='size=100MiB, type=C12A7328-F81F-11D2-BA4B-00A0C93EC93B
+  local k args d=() win='size=100MiB, type=C12A7328-F81F-11D2-BA4B-00A0C93EC93B
 size=16MiB, type=E3C9E316-0B5C-4DB8-817D-F92DF00215AE
 size=800MiB, type=EBD0A0A2-B9E5-4433-87C0-68B4B72699C7
 size=100MiB, type=DE94BBA4-06D1-4D40-A16A-BFD50179D6AC'
@@ -193,12 +193,11 @@ size=3000, type=516E7CB6-6ECF-11D6-8FF8-00022D09712B
 EOF
   d[3]=$(new_image gaps 512M)
   partition "${d[3]}" gpt <<'EOF'
-3 : size=64MiB, type=EBD0A0A2-B9E5-4433-87C0-68B4B72699C7
-7 : size=64MiB, type=EBD0A0A2-B9E5-4433-87C0-68B4B72699C7, attrs="GUID:62"
-8 : size=64MiB, type=EBD0A0A2-B9E5-4433-87C0-68B4B72699C7, attrs="GUID:62,GUID:63"
+3 : start=2048, size=64MiB, type=EBD0A0A2-B9E5-4433-87C0-68B4B72699C7
+7 : start=133120, size=64MiB, type=EBD0A0A2-B9E5-4433-87C0-68B4B72699C7, attrs="GUID:62"
+8 : start=264192, size=64MiB, type=EBD0A0A2-B9E5-4433-87C0-68B4B72699C7, attrs="GUID:62,GUID:63"
 EOF
-  format_fat32 "${d[3]}" "$(sfdisk -J "${d[3]}" | python3 -c 'import json, sys
-print(json.load(sys.stdin)["partitiontable"]["partitions"][1]["start"])')" 131072 HIDDENDATA
+  format_fat32 "${d[3]}" 133120 131072 HIDDENDATA
   put_entries "${d[4]}" <<<'0 1 07 239616 1638400 80'
   d[8]=$(new_image mbr 16M)
   partition "${d[8]}" <<<'start=2048, size=8192, type=7'
@@ -213,7 +212,6 @@ print(json.load(sys.stdin)["partitiontable"]["partitions"][1]["start"])')" 13107
   err='GPT 分区没有活动标记: 磁盘 1 分区 1' expect 2 "" /A 1 1 1
   err='分区标记 EE 是 GPT 保护分区的类型，不能写入或替换' expect 2 "" /F EE 07
   err='磁盘 7 分区 1 是 GPT 保护分区（EE），其分区标记不能修改' expect 2 "" /M 7 1 07
-  local args
   for args in "/M 1 1 0C" "/A 1 3 0" "/F 07 EE" "/M 4 3 0C" "/A 4 3 1" "/M 2 6 83" "/M 8 1 ee"; do
     expect 2 "" $args
   done

@@ -134,16 +134,11 @@ attach() {
 
 fail() { echo "  $*"; case_failures=1; }
 
-snapshot() {
-  local n
-  for n in "${!IMAGES[@]}"; do cp --sparse=always "${IMAGES[n]}" "${IMAGES[n]}.before"; done
-}
+snapshot() { local n; for n in "${!IMAGES[@]}"; do cp --sparse=always "${IMAGES[n]}" "${IMAGES[n]}.before"; done; }
 
 # The program's output goes to stdout.txt and stderr.txt, its status to QB_STATUS (124: hung).
 run_qb() {
-  snapshot
-  echo "\$ Quenbolt $*" >>"$CASE_DIR/commands.txt"
-  QB_STATUS=0
+  snapshot; echo "\$ Quenbolt $*" >>"$CASE_DIR/commands.txt"; QB_STATUS=0
   timeout 60 "$QB_WINE" "$QB_EXE" "$@" </dev/null >"$CASE_DIR/stdout.txt" 2>"$CASE_DIR/stderr.txt" ||
     QB_STATUS=$?
 }

@@ -22,15 +22,14 @@ int main(int argc, char** argv) {
   for (off_t pos = 0, size = sa.st_size; pos < size;) {
     off_t da = seek(a, pos, SEEK_DATA, size), db = seek(b, pos, SEEK_DATA, size);
     pos = da < db ? da : db;
-    off_t ha = seek(a, pos, SEEK_HOLE, size), hb = seek(b, pos, SEEK_HOLE, size);
-    for (off_t end = ha > hb ? ha : hb; pos < end;) {
-      size_t n = end - pos < (off_t)sizeof ba ? (size_t)(end - pos) : sizeof ba;
+    off_t ha = seek(a, pos, SEEK_HOLE, size), hb = seek(b, pos, SEEK_HOLE, size), end = ha > hb ? ha : hb;
+    for (size_t n; pos < end; pos += (off_t)n) {
+      n = end - pos < (off_t)sizeof ba ? (size_t)(end - pos) : sizeof ba;
       if (pread(a, ba, n, pos) != (ssize_t)n || pread(b, bb, n, pos) != (ssize_t)n) return 2;
       for (size_t i = 0, same = !memcmp(ba, bb, n); !same && i < n; ++i) {
         if (ba[i] != bb[i]) printf("%lld %02x %02x\n", (long long)(pos + (off_t)i), ba[i], bb[i]);
         differ |= ba[i] != bb[i];
       }
-      pos += (off_t)n;
     }
   }
   return differ;
