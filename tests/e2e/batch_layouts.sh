@@ -146,9 +146,7 @@ EOF
 }
 e2e_case mbr_layouts case_mbr_layouts
 
-# ---------------------------------------------------------------------------------------------
 # GPT
-
 # The rows of disk n as `sfdisk -J` describes the image, with the codes and names the list is to
 # show; "k=label" gives row k a boot-sector label. MB: sectors / 2048, halves to even.
 sfdisk_rows() {  # image disk [k=label]...

@@ -128,23 +128,25 @@ case_staged_then_ok() {
 }
 e2e_case staged_then_ok case_staged_then_ok
 
-# "/?" shows the help box alone; a batch run shows no window; "/LIST" writes UTF-8 to a pipe.
+# "/?" and "/H" show the help box alone; a batch run shows no window; "/LIST" writes UTF-8 to a pipe.
 case_help_box_and_batch() {
   one_disk
-  start_qb "/?"
-  poll 600 found 命令行参数 || fail "no help box"
-  shot help
-  answer "$W"
-  poll 100 shown_or_ended && running && fail "the main window is shown after the help box"
-  wait_exit
-  check 0 "" "(window) /?"
-  no_letters_left
+  local word got
+  for word in "/?" /h; do
+    start_qb "$word"
+    poll 600 found 命令行参数 || fail "$word: no help box"
+    shot help
+    answer "$W"
+    poll 100 shown_or_ended && running && fail "$word: the main window is shown after the help box"
+    wait_exit
+    check 0 "" "(window) $word"
+    no_letters_left
+  done
   start_qb /M 1 1 0b
   poll 600 shown_or_ended && running && fail "a batch run shows the window"
   wait_exit
   check 0 "1 T0:0 07 0b" /M 1 1 0b
   no_letters_left
-  local got
   got=$("$QB_WINE" "$QB_EXE" /LIST 2>/dev/null | tr '\t' '|')
   [ "$got" = '盘符|卷标|磁盘|分区|分区标记|分区格式|分区类型|容量（M）|剩余空间（M）|磁盘类型
 ||1|1|0B|FAT32|主，活动|4||
