@@ -68,7 +68,6 @@ case_commands() {
   err='扩展分区没有卷标: /S 0F' expect 2 "" /S 0f DATA
   expect 2 "" /S 05 DATA
   err='分区标记无效: 007（应为一到两位十六进制数字）' expect 2 "" /M 1 1 007
-  local args
   for args in "/M 1 1 G7" "/F 07 XYZ" "/F G 07" "/M 1 1 07 x" "/Q" "/M" "/F 07" "/LIST x"; do
     expect 2 "" $args
   done

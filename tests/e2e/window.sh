@@ -21,14 +21,13 @@ start=71680, size=8192, type=b
 start=12288, size=8192, type=7
 start=22528, size=8192, type=6
 start=32768, size=8192, type=7'
-  [ "$(byte_at "$d" $((E1 * 512 + 450)))$(byte_at "$d" $((E2 * 512 + 450)))$(byte_at "$d" $((E3 * 512 + 450)))" = 070607 ]
+  [ "$(for e in $E1 $E2 $E3; do byte_at "$d" $((e * 512 + 450)); done)" = 070607 ]   # sfdisk's EBRs
   attach "$d"
 }
 
 poll() { local i; for i in $(seq "$1"); do "${@:2}" && return 0; sleep 0.1; done; return 1; }  # tenths
 start_qb() { snapshot; "$QB_WINE" "$QB_EXE" "$@" </dev/null >"$CASE_DIR/stdout.txt" 2>"$CASE_DIR/stderr.txt" & QB_PID=$!; }
-running() { kill -0 $QB_PID 2>/dev/null; }
-ended() { ! running; }
+ended() { ! kill -0 $QB_PID 2>/dev/null; }
 found() { W=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) && [ -n "$W" ]; }
 shown_or_ended() { found "$TITLE" || ended; }
 shot() { import -window root "$shots/$1.png" || fail "no screenshot $1"; }
@@ -44,7 +43,7 @@ open_window() {
   local attempt
   for attempt in 1 2; do
     start_qb
-    if poll 600 shown_or_ended && running; then
+    if poll 600 shown_or_ended && ! ended; then
       WIN=$W
       poll 300 grown || { echo "  start-up did not end (no status line)"; exit 1; }
       sleep 1   # for the list to be painted
@@ -56,7 +55,7 @@ open_window() {
   done
 }
 wait_exit() {  # up to 15 s
-  poll 150 ended || { shot "$(basename "$CASE_DIR")-hung"; fail "the program did not end"; kill $QB_PID; }
+  poll 150 ended || { shot hung; kill $QB_PID; fresh_server; fail "the program did not end"; }
   QB_STATUS=0
   wait $QB_PID || QB_STATUS=$?
 }
@@ -137,13 +136,13 @@ case_help_box_and_batch() {
     poll 600 found 命令行参数 || fail "$word: no help box"
     shot help
     answer "$W"
-    poll 100 shown_or_ended && running && fail "$word: the main window is shown after the help box"
+    poll 100 shown_or_ended && ! ended && fail "$word: the main window is shown after the help box"
     wait_exit
     check 0 "" "(window) $word"
     no_letters_left
   done
   start_qb /M 1 1 0b
-  poll 600 shown_or_ended && running && fail "a batch run shows the window"
+  poll 600 shown_or_ended && ! ended && fail "a batch run shows the window"
   wait_exit
   check 0 "1 T0:0 07 0b" /M 1 1 0b
   no_letters_left

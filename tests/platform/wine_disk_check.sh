@@ -28,8 +28,7 @@ QUENBOLT_WINE_DISK_TEST=$size "$wine" "$exe" --gtest_filter='RawDiskWin32Test.*'
 # label of C: in drive_c/.windows-label as UTF-8 and reads it when its server starts.
 label=$WINEPREFIX/drive_c/.windows-label
 printf '卷标\n' >"$label"
-wineserver -k 2>/dev/null || true
-wineserver -w 2>/dev/null || true
+{ wineserver -k; wineserver -w; } 2>/dev/null || true
 QUENBOLT_WINE_LABEL_TEST=1 LANG=C.UTF-8 LC_ALL=C.UTF-8 "$wine" "$exe" --gtest_filter='VolumeLabelWin32Test.*'
 wineserver -w 2>/dev/null || true
 [ "$(cat "$label")" = 数据 ] || { echo "C: is labelled '$(cat "$label")' after the run, expected '数据'"; exit 1; }

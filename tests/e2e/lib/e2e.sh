@@ -45,9 +45,15 @@ e2e_init() {  # <path to the program> [tool the script needs]...
   "$QB_WINE" wineboot -i >"$e2e_work/wineboot.log" 2>&1 </dev/null ||
     { cat "$e2e_work/wineboot.log"; echo "FAIL all: wineboot"; exit 1; }
   wait $helper || { echo "FAIL all: wine_helper.c"; exit 1; }
-  wineserver -p
-  "$QB_WINE" "$e2e_work/helper.exe" hold </dev/null >/dev/null 2>&1 &
+  fresh_server
   echo "prefix ready in $((SECONDS - start))s (display $DISPLAY)"
+}
+
+# A server kept running, its desktop held open; after a run that hung and was killed, a new one,
+# without the drive letters that run could not remove.
+fresh_server() {
+  wineserver -k >/dev/null 2>&1; wineserver -w; wineserver -p
+  "$QB_WINE" "$e2e_work/helper.exe" hold </dev/null >/dev/null 2>&1 &
 }
 
 e2e_finish() { echo "$e2e_passed passed, $e2e_failed failed, $e2e_skipped skipped"; [ "$e2e_failed" = 0 ]; }
@@ -91,7 +97,7 @@ format_fat32() {  # image start-sector sector-count label (one sector a cluster:
   mkfs.fat -F 32 -s 1 -i 51424c54 -n "$4" --offset "$2" -h "$2" "$1" "$(($3 / 2))" >/dev/null 2>&1
 }
 
-put_bytes() { python3 -c 'import sys; f = open(sys.argv[1], "r+b"); f.seek(int(sys.argv[2])); f.write(bytes.fromhex(sys.argv[3]))' "$@"; }
+put_bytes() { printf "$(sed 's/../\\x&/g' <<<"$3")" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none; }  # image offset hex
 byte_at() { od -An -tx1 -j "$2" -N1 "$1" | tr -d ' \n'; }  # image offset -> hex
 
 # Partition entries (CHS zero), one "sector slot type start count [boot]" a line on standard input
@@ -112,12 +118,13 @@ with open(sys.argv[1], "r+b") as f:
 # to no file. Disk n, counted from 1 as the list does, is IMAGES[n].
 attach() {
   IMAGES=()
-  local n arg reg=$CASE_DIR/disks.reg key='HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\Disk\Enum'
+  local n arg bus reg=$CASE_DIR/disks.reg key='HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\Disk\Enum'
   rm -f "$WINEPREFIX"/dosdevices/physicaldrive*
   printf 'REGEDIT4\r\n\r\n[-%s]\r\n\r\n[%s]\r\n"Count"=dword:%08x\r\n' "$key" "$key" $# >"$reg"
   for ((n = 0; n < $#; n++)); do
     arg=${@:n+1:1}
-    printf '"%d"="%s\\\\Disk&Ven_Quenbolt&Prod_Image\\\\%d"\r\n' $n "$([ "${arg%%:*}" = usb ] && echo USBSTOR || echo SCSI)" $n >>"$reg"
+    bus=SCSI; [ "${arg%%:*}" != usb ] || bus=USBSTOR
+    printf '"%d"="%s\\\\Disk&Ven_Quenbolt&Prod_Image\\\\%d"\r\n' $n $bus $n >>"$reg"
     case $arg in
       -) ;;
       dangling) ln -s "$CASE_DIR/no-such.img" "$WINEPREFIX/dosdevices/physicaldrive$n" ;;
@@ -141,6 +148,7 @@ run_qb() {
   snapshot; echo "\$ Quenbolt $*" >>"$CASE_DIR/commands.txt"; QB_STATUS=0
   timeout 60 "$QB_WINE" "$QB_EXE" "$@" </dev/null >"$CASE_DIR/stdout.txt" 2>"$CASE_DIR/stderr.txt" ||
     QB_STATUS=$?
+  [ "$QB_STATUS" != 124 ] || fresh_server
 }
 
 show_output() {
