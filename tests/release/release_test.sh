@@ -1,48 +1,33 @@
 #!/usr/bin/env bash
-# The release: scripts/release run twice, into two build trees and two output folders, must give
-# byte-identical zips; unpacked, the sums check out and the guide is what Notepad reads well
-# (UTF-8 with BOM, CRLF line ends) and covers every batch command and exit status.
+# scripts/release run twice, into two build trees and two output folders, must give byte-identical
+# zips; unpacked, the sums check out and the guide is what Notepad reads well (UTF-8 with BOM, CRLF
+# line ends) and covers every batch command and every exit status of the README's table.
 # Prints one line per case: PASS/FAIL <name>.
 set -uo pipefail
-
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/quenbolt-release.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 failures=0
 check() {  # name command...
-  local name=$1
-  shift
-  if "$@" >"$work/$name.log" 2>&1; then
-    echo "PASS $name"
-  else
-    echo "FAIL $name"
-    sed 's/^/  /' "$work/$name.log" | tail -n 20
-    failures=$((failures + 1))
+  if "${@:2}" >"$work/$1.log" 2>&1; then echo "PASS $1"; else
+    echo "FAIL $1"; tail -n 20 "$work/$1.log" | sed 's/^/  /'; failures=$((failures + 1))
   fi
 }
 
 release_twice() {
   local n
-  for n in 1 2; do
-    QUENBOLT_BUILD_ROOT=$work/build$n QUENBOLT_DIST=$work/dist$n "$root/scripts/release" || return 1
-  done
+  for n in 1 2; do QUENBOLT_BUILD_ROOT=$work/build$n QUENBOLT_DIST=$work/dist$n "$root/scripts/release" || return 1; done
 }
 check builds_twice release_twice
-zip1=$(ls "$work"/dist1/Quenbolt-*.zip 2>/dev/null) zip2=$(ls "$work"/dist2/Quenbolt-*.zip 2>/dev/null)
-check same_bytes_twice cmp "$zip1" "$zip2"
-
-unpacked=$work/unpacked
-mkdir -p "$unpacked"
-python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' "$zip1" "$unpacked"
-entries() {
-  local names
-  names=$(python3 -c 'import sys, zipfile; print(*zipfile.ZipFile(sys.argv[1]).namelist())' "$zip1")
-  [ "$names" = "Quenbolt.exe Quenbolt64.exe guide-zh_CN.txt SHA256SUMS" ] || { echo "entries: $names"; return 1; }
-}
+zip=$(ls "$work"/dist1/Quenbolt-*.zip 2>/dev/null)
+check same_bytes_twice cmp "$zip" "$work/dist2/$(basename "$zip")"
+python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' "$zip" "$work/unpacked"
+entries() { [ "$(python3 -c 'import sys, zipfile; print(*zipfile.ZipFile(sys.argv[1]).namelist())' "$zip")" = \
+  "Quenbolt.exe Quenbolt64.exe guide-zh_CN.txt SHA256SUMS" ]; }
 check entries entries
-check sums_check_out sh -c 'cd "$1" && sha256sum -c SHA256SUMS' - "$unpacked"
+check sums_check_out sh -c 'cd "$1" && sha256sum -c SHA256SUMS' - "$work/unpacked"
 
-guide=$unpacked/guide-zh_CN.txt
+guide=$work/unpacked/guide-zh_CN.txt
 notepad_text() {
   [ "$(head -c 3 "$guide" | od -An -tx1 | tr -d ' ')" = efbbbf ] || { echo "no UTF-8 BOM"; return 1; }
   [ "$(grep -c $'\r$' "$guide")" = "$(wc -l <"$guide")" ] || { echo "a line does not end in CRLF"; return 1; }
@@ -50,17 +35,14 @@ notepad_text() {
 }
 check guide_for_notepad notepad_text
 covers_everything() {
-  local missing=0 word
+  local word missing=0
   for word in /M /F /L /S /A /LIST "/?" 管理员 Quenbolt.exe Quenbolt64.exe "Windows PE"; do
     grep -qF -- "$word" "$guide" || { echo "the guide never mentions $word"; missing=1; }
   done
-  # The exit-status table: every status the README's table lists.
-  local status
-  for status in $(sed -n '/^| status | meaning |/,/^$/s/^| \([0-9]*\) |.*/\1/p' "$root/README.md"); do
-    grep -qE "^\| *$status *\|" "$guide" || { echo "the guide's exit-status table lacks $status"; missing=1; }
+  for word in $(sed -n '/^| status | meaning |/,/^$/s/^| \([0-9]*\) |.*/\1/p' "$root/README.md"); do
+    grep -qE "^\| *$word *\|" "$guide" || { echo "the guide's exit-status table lacks $word"; missing=1; }
   done
   return $missing
 }
 check guide_covers_commands_and_statuses covers_everything
-
 [ $failures = 0 ]
