@@ -82,6 +82,20 @@ INSTANTIATE_TEST_SUITE_P(Commands, Command, testing::Values(
     Case{"/A 1 4 1", kExitNoSuchPartition}, Case{"", kExitDone}, Case{"/?", kExitDone}, Case{"/list", kExitDone},
     Case{"/X", kExitNotUnderstood}, Case{"/L 1 1 a b", kExitNotUnderstood}, Case{"/? x", kExitNotUnderstood}, Case{"/S 0B \"\"", kExitNotUnderstood}));
 
+// A disk the scan could not read ends the run with status 4 and its line, but a failed write is worse:
+// status 1, the unreadable disk still named.
+TEST(Batch, AnUnreadableDiskGivesStatusFourUnlessAWriteFailed) {
+  for (const bool writeFails : {false, true}) {
+    Bench b([](SimulatedMachine& m) { m.setDiskCount(3); });
+    if (writeFails) b.machine.disks[0].faults = {{FaultOn::Write, kEbr2}};
+    const CommandResult result = runCommandStep(b.platform, b.list, splitCommandLine("q /F 0B 0C"));
+    EXPECT_EQ(result.exitStatus, writeFails ? kExitWriteFailed : kExitDiskUnreadable);
+    ASSERT_EQ(result.errorLines.size(), writeFails ? 2u : 1u);
+    EXPECT_EQ(result.errorLines.front(), "磁盘 3 无法读取（设备不存在）");
+    EXPECT_EQ(b.unexpectedBytes(writeFails ? std::vector<ByteChange>{} : std::vector<ByteChange>{byteAt(0, typeAt(kEbr2, 0), 0x0C)}), "");
+  }
+}
+
 TEST(Batch, TheListingIsAHeaderAndOneLinePerRowOfTenTabSeparatedCellsWhateverACellHolds) {
   EXPECT_TRUE(isListRequest({"q", "/List"}) && !isListRequest({"q", "/LIST", "x"}) && !isListRequest({"q", "LIST"}));
   Bench b;
