@@ -53,13 +53,19 @@ class FakeView : public MainWindowView {
     selected_ = -1, rows.clear();
     for (const PartitionRow& row : list.rows) rows.emplace_back(row.cells.begin(), row.cells.end());
   }
-  void updateRow(const PartitionList& list, std::size_t row) override { rows.at(row).assign(list.rows[row].cells.begin(), list.rows[row].cells.end()); }
+  void updateRow(const PartitionList& list, std::size_t row) override {
+    rows.at(row).assign(list.rows[row].cells.begin(), list.rows[row].cells.end());
+  }
   int selectedRow() const override { return selected_; }
   void selectRow(std::size_t row) override { log_.push_back("view selectRow " + std::to_string(row)), clickRow(static_cast<int>(row)); }
-  void setLabelEnabled(bool on) override { labelOn = on; }  bool labelEnabled() const override { return labelOn; }
-  void setActiveEnabled(bool on) override { activeOn = on; }  bool activeEnabled() const override { return activeOn; }
-  void setActiveChecked(bool on) override { active = on; }  bool activeChecked() const override { return active; }
-  void setTypeEnabled(bool on) override { typeOn = on; }  bool typeEnabled() const override { return typeOn; }
+  void setLabelEnabled(bool on) override { labelOn = on; }
+  bool labelEnabled() const override { return labelOn; }
+  void setActiveEnabled(bool on) override { activeOn = on; }
+  bool activeEnabled() const override { return activeOn; }
+  void setActiveChecked(bool on) override { active = on; }
+  bool activeChecked() const override { return active; }
+  void setTypeEnabled(bool on) override { typeOn = on; }
+  bool typeEnabled() const override { return typeOn; }
   void setDriveLetterText(const std::string& text) override { letter = text; }
   std::string labelText() const override { return label; }
   void setLabelText(const std::string& text) override { label = text, labelCaret = 0, presenter_.limitLabelText(); }
@@ -75,7 +81,8 @@ class FakeView : public MainWindowView {
   std::size_t typeChoiceCount() const override { return choices.size(); }
   std::string typeChoiceText(std::size_t index) const override { return choices.at(index); }
   int typeChoiceSelection() const override { return choice; }
-  void selectTypeChoice(std::size_t index) override { choice = static_cast<int>(index); }  void clearTypeChoice() override { choice = -1; }
+  void selectTypeChoice(std::size_t index) override { choice = static_cast<int>(index); }
+  void clearTypeChoice() override { choice = -1; }
   bool bootLabelFirstChecked() const override { return false; }
 
  private:
@@ -201,7 +208,8 @@ TEST_F(MainWindow, TheLabelFieldStagesOnlyWhatTheUserChanged) {
 
 TEST_F(MainWindow, ContainersAreGreyAndHiddenTypesRedAsStaged) {
   start({"q"}, true);
-  EXPECT_EQ(std::make_tuple(colour(rowD), colour(rowExtended), colour(rowH), colour(99)), std::make_tuple(0x123456u, 0x808080u, 0x0000FFu, 0x123456u));
+  EXPECT_EQ(std::make_tuple(colour(rowD), colour(rowExtended), colour(rowH), colour(99)),
+            std::make_tuple(0x123456u, 0x808080u, 0x0000FFu, 0x123456u));
   std::uint32_t c = 0;
   EXPECT_EQ(presenter.rowTextColour(-1, c), 0x20) << "every row and cell, at the list's pre-paint stage";
   stage(rowE, "1b"), stage(rowH, "c");
@@ -220,7 +228,8 @@ TEST_F(MainWindow, ConfirmWritesAFat32LabelsThreeCopiesAlikeAndTellsATableNotRea
     EXPECT_EQ(machine.disks[0].bytes(at, 11), "数据       ") << at;
   }
   EXPECT_EQ(machine.disks[0].bytes(typeAt(kEbr1, 0), 1), "\x17");
-  EXPECT_EQ(machine.logged("box "), Lines{"提示|磁盘 1：分区表已写入，但系统未能重新读取，重新启动 Windows 后生效|0x40"});
+  EXPECT_EQ(machine.logged("box "),
+            Lines{"提示|磁盘 1：分区表已写入，但系统未能重新读取，重新启动 Windows 后生效|0x40"});
   EXPECT_EQ(count("requestClose"), 1u);
 }
 
@@ -231,8 +240,9 @@ TEST_F(MainWindow, ConfirmListsWhatFailedInOneBoxAndClosesOnlyOnceTheBoxIsGone) 
   bool closedUnderTheBox = true;
   machine.whileBoxOpen = [&] { closedUnderTheBox = presenter.closeRequested(); };
   presenter.confirmChanges();
-  EXPECT_EQ(machine.logged("box "), Lines{"写入失败|以下更改未能写入磁盘:\r\n磁盘 1 分区 4：分区标记 \"0B\" 未写入（打开磁盘失败）\r\n"
-                                         "磁盘 1 分区 5：分区标记 \"0B\" 未写入（打开磁盘失败）|0x30"});
+  EXPECT_EQ(machine.logged("box "),
+            Lines{"写入失败|以下更改未能写入磁盘:\r\n磁盘 1 分区 4：分区标记 \"0B\" 未写入（打开磁盘失败）\r\n"
+                  "磁盘 1 分区 5：分区标记 \"0B\" 未写入（打开磁盘失败）|0x30"});
   EXPECT_FALSE(closedUnderTheBox) << "the letters stay while the box is up";
   EXPECT_EQ(count("requestClose"), 2u) << "applyChanges' request, then the one that waited";
   EXPECT_TRUE(presenter.closeRequested() && machine.defined.empty());

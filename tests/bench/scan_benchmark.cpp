@@ -17,7 +17,8 @@ void scanDisksBenchmark(benchmark::State& state) {
     scanDisks(platform, catalogue, list);
   }
   if (list.size() != cost.rows) state.SkipWithError("the scan made other rows than the disks hold");
-  state.counters["per_row"] = benchmark::Counter(static_cast<double>(cost.rows), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["per_row"] = benchmark::Counter(
+      static_cast<double>(cost.rows), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(scanDisksBenchmark)->ArgNames({"disks", "chain"})->ArgsProduct({{1, 4, 32}, {10, 100, 1000}})->Unit(benchmark::kMicrosecond);
 }  // namespace quenbolt

@@ -28,7 +28,9 @@ TEST(SplitCommandLine, GivesTheArgumentsByteForByte) {
 }
 
 ByteChange byteAt(unsigned disk, std::uint64_t offset, char value) { return {disk, offset, std::string(1, value)}; }
-ByteChange bootLabel(unsigned disk, std::uint64_t boot, const std::string& label) { return {disk, boot + 0x47, (label + std::string(11, ' ')).substr(0, 11)}; }
+ByteChange bootLabel(unsigned disk, std::uint64_t boot, const std::string& label) {
+  return {disk, boot + 0x47, (label + std::string(11, ' ')).substr(0, 11)};
+}
 
 struct Case {
   const char* command;  // after the program name
@@ -80,7 +82,8 @@ INSTANTIATE_TEST_SUITE_P(Commands, Command, testing::Values(
     Case{"/S 0f DATA", kExitNotUnderstood}, Case{"/A 1 2 1", kExitDone, {byteAt(0, bootAt(0, 2), '\x80')}},
     Case{"/a 2 1 1", kExitDone, {byteAt(1, bootAt(0, 0), '\x80')}}, Case{"/A +01 1 yes", kExitDone, {byteAt(0, bootAt(0, 0), 0)}},
     Case{"/A 1 4 1", kExitNoSuchPartition}, Case{"", kExitDone}, Case{"/?", kExitDone}, Case{"/list", kExitDone},
-    Case{"/X", kExitNotUnderstood}, Case{"/L 1 1 a b", kExitNotUnderstood}, Case{"/? x", kExitNotUnderstood}, Case{"/S 0B \"\"", kExitNotUnderstood}));
+    Case{"/X", kExitNotUnderstood}, Case{"/L 1 1 a b", kExitNotUnderstood}, Case{"/? x", kExitNotUnderstood},
+    Case{"/S 0B \"\"", kExitNotUnderstood}));
 
 // A disk the scan could not read ends the run with status 4 and its line, but a failed write is worse:
 // status 1, the unreadable disk still named.

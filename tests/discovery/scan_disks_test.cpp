@@ -145,7 +145,8 @@ TEST_F(Scan, AMountedPartitionGetsItsLetterLabelFreeSpaceAndDiskType) {
 // primary has a letter, D:; C: is free, yet temporary letters start at D.
 TEST_F(Scan, TemporaryLettersGoToPrimariesThenLogicalsWhileLettersLastAndAreRemovedAtTheEnd) {
   for (unsigned n = 0; n < 2; ++n) {
-    disk(n, table({{0, 0x80, 0x07, 2048, 20480}, {1, 0, 0x0F, 100000, 50000}, {2, 0, 0x0B, 200000, 20480}})).put(100000 * 512, table({{0, 0, 0x07, 63, 20480}}));
+    disk(n, table({{0, 0x80, 0x07, 2048, 20480}, {1, 0, 0x0F, 100000, 50000}, {2, 0, 0x0B, 200000, 20480}}))
+        .put(100000 * 512, table({{0, 0, 0x07, 63, 20480}}));
   }
   mount('D', 0, 2048, "SYSTEM");
   mount('E', 9, 0).noExtent = true;  // a CD drive
@@ -192,7 +193,8 @@ TEST_F(Scan, GptRowsAgreeWithSfdiskOnTheSameImage) {
     EXPECT_EQ(column(kFormatNameColumn), layout.names);
     for (std::size_t i = 0; i < list.size(); ++i) {
       const SfdiskPartition& p = (*parts)[i];
-      EXPECT_EQ(list.rows[i][kDiskColumn] + "|" + list.rows[i][kPartitionColumn] + "|" + list.rows[i][kKindColumn] + "|" + list.rows[i][kCapacityColumn] + "|" +
+      const PartitionRow& row = list.rows[i];
+      EXPECT_EQ(row[kDiskColumn] + "|" + row[kPartitionColumn] + "|" + row[kKindColumn] + "|" + row[kCapacityColumn] + "|" +
                     list.BootSectorOffsetText[i],
                 "1|" + std::to_string(i + 1) + (p.hidden ? "|GPT，隐藏|" : "|GPT|") + std::to_string(p.size / 2048) + "|" +
                     hexText(0x1000000000000 | p.start * 512).substr(3));

@@ -27,7 +27,8 @@ TEST(Writers, ASectorChangedSinceTheScanIsReadButNotWritten) {
     b.machine.disks[0].put(offset, std::string(1, value));
     b.before = b.machine.contents();
     const ChangeReport report = applyChanges(b.platform, b.list);
-    EXPECT_EQ(failures(b.list, report), Lines{std::string("磁盘 1 分区 5：") + (type ? "分区标记 \"0C\"" : "活动标记") + " 未写入（分区表已被改动）"});
+    EXPECT_EQ(failures(b.list, report), Lines{std::string("磁盘 1 分区 5：") + (type ? "分区标记 \"0C\"" : "活动标记") +
+                                              " 未写入（分区表已被改动）"});
     EXPECT_EQ(b.machine.log, cycle("0", 0, "512", "") + Lines{"requestClose"});
     EXPECT_EQ(b.unexpectedBytes({}), "");
   }
@@ -41,9 +42,12 @@ TEST(Writers, NoHexByteAStoreLocatingNoEntryAGptRowOrTypeEeIsNeverWrittenAndEver
   l.GptList.push_back(GptRecord{rowH, 0, 2, false}), l.rows[rowH][kTypeIdColumn] = "0B";
   l.ScannedTypeId[rowG] = "EE", l.rows[rowG][kTypeIdColumn] = "07";
   EXPECT_EQ(failures(b.list, applyChanges(b.platform, b.list)),
-            (Lines{"磁盘 1 分区 1：分区标记 \"ee\" 未写入（EE 是 GPT 保护分区的类型，不能写入或替换）", "磁盘 1 扩展 0F：分区标记 \"a??b\" 未写入（分区标记无效）",
-                   "磁盘 1 分区 2：分区标记 \"\" 未写入（分区标记无效）", "磁盘 1 分区 4：分区标记 \"0B\" 未写入（GPT 分区表暂不能修改）",
-                   "磁盘 2 分区 1：分区标记 \"07\" 未写入（EE 是 GPT 保护分区的类型，不能写入或替换）", "磁盘 1 分区 5：活动标记 未写入（分区表已被改动）"}));
+            (Lines{"磁盘 1 分区 1：分区标记 \"ee\" 未写入（EE 是 GPT 保护分区的类型，不能写入或替换）",
+                   "磁盘 1 扩展 0F：分区标记 \"a??b\" 未写入（分区标记无效）",
+                   "磁盘 1 分区 2：分区标记 \"\" 未写入（分区标记无效）",
+                   "磁盘 1 分区 4：分区标记 \"0B\" 未写入（GPT 分区表暂不能修改）",
+                   "磁盘 2 分区 1：分区标记 \"07\" 未写入（EE 是 GPT 保护分区的类型，不能写入或替换）",
+                   "磁盘 1 分区 5：活动标记 未写入（分区表已被改动）"}));
   EXPECT_EQ(b.machine.log, Lines{"requestClose"}) << "refused before any disk access";
 }
 
@@ -57,7 +61,15 @@ TEST(Writers, ABootSectorLabelIsElevenUpperCaseBytesInTheBootSectorAndABackupIns
   };
   const std::uint64_t six = kBootD + 6 * 512;
   const Lines both = cycle("D:", kBootD) + cycle("D:", six), one = cycle("D:", kBootD), none = cycle("D:", kBootD, "512", "");
-  const struct { const char* label; std::string stored; Sector boot, atSix; Lines log; unsigned copies; std::string failure; } cases[] = {
+  struct Case {
+    const char* label;
+    std::string stored;
+    Sector boot, atSix;
+    Lines log;
+    unsigned copies;
+    std::string failure;
+  };
+  const Case cases[] = {
       {"data", "DATA       ", boot(512, 32, 6), boot(512, 32, 6), both, 2, ""},
       {"Fifteen-bytes!!", "FIFTEEN-BYT", boot(512, 32, 6), boot(512, 32, 6), both, 2, ""},
       {"数据d", "数据D      ", boot(512, 32, 6), boot(512, 32, 6), both, 2, ""},
@@ -65,7 +77,8 @@ TEST(Writers, ABootSectorLabelIsElevenUpperCaseBytesInTheBootSectorAndABackupIns
       {"ab数据卷标五", "AB数据卷标 ", boot(512, 32, 0), boot(512, 32, 0), one, 1, ""},
       {"new", "NEW        ", boot(512, 32, 0xFFFF), boot(512, 32, 6), one, 1, ""},  // FFFF: none
       {"new", "NEW        ", boot(512, 6, 6), boot(512, 6, 6), one, 1, ""},         // sector 6 of 6 reserved is data
-      {"new", "NEW        ", boot(512, 32, 6), Sector{}, one + cycle("D:", six, "512", ""), 1, "备份引导区卷标 未写入（引导区不是 FAT32）"},
+      {"new", "NEW        ", boot(512, 32, 6), Sector{}, one + cycle("D:", six, "512", ""), 1,
+       "备份引导区卷标 未写入（引导区不是 FAT32）"},
       {"new", "", boot(4096, 32, 6), boot(4096, 32, 6), none, 0, "引导区卷标 未写入（引导区的扇区不是 512 字节）"},
       {"new", "NEW        ", boot(512, 32, 0, "fat32"), Sector{}, one, 1, ""},
       {"new", "", ntfsBoot(), Sector{}, none, 0, ""}};  // nothing of ours there, nothing reported
@@ -113,8 +126,9 @@ TEST(ApplyChanges, PassesRunTypesThenFlagsThenLabelsAndEachWrittenTableIsReadAga
   c.list.rows[rowD][kTypeIdColumn] = "0B", c.list.rows[rowF][kLabelColumn] = "LOST";
   c.list.rows[rowI][kLabelColumn] = "lost", c.list.rows[rowG][kLabelColumn] = "Spare2";
   EXPECT_EQ(failures(c.list, applyChanges(c.platform, c.list)),
-            (Lines{"磁盘 1 分区 1：分区标记 \"0B\" 未写入（打开磁盘失败）", "磁盘 1 分区 3：引导区卷标 未写入（打开磁盘失败）",
-                   "磁盘 1 分区 5：卷标 未写入（分区没有盘符）", "磁盘 2 分区 1：卷标 未写入（卷标被系统拒绝）"}));
+            (Lines{"磁盘 1 分区 1：分区标记 \"0B\" 未写入（打开磁盘失败）",
+                   "磁盘 1 分区 3：引导区卷标 未写入（打开磁盘失败）", "磁盘 1 分区 5：卷标 未写入（分区没有盘符）",
+                   "磁盘 2 分区 1：卷标 未写入（卷标被系统拒绝）"}));
   EXPECT_EQ(c.unexpectedBytes({{1, kBootG + 0x47, "SPARE2     "}, rootLabel(0, kBootF, "LOST")}), "") << "the rest is still made";
 }
 }  // namespace

@@ -44,8 +44,10 @@ void scan(FuzzedDataProvider& in) {
   const std::vector<oracle::Part> parts = oracle::partsOf(m, unreadable);
   check(!list.GptList.empty() || parts.size() == list.size(), "other rows than the table sectors hold");
   for (std::size_t r = 0; list.GptList.empty() && r < parts.size(); ++r) {
-    check(list.rows[r][kDiskColumn] == std::to_string(parts[r].disk + 1) && list.rows[r][kPartitionColumn] == parts[r].number &&
-              list.TableSectorOffset[r] + list.TypeByteOffset[r] == parts[r].typeAt && list.BootSectorOffsetText[r] == hexText(0x1000000000000 | parts[r].start).substr(3),
+    check(list.rows[r][kDiskColumn] == std::to_string(parts[r].disk + 1) &&
+              list.rows[r][kPartitionColumn] == parts[r].number &&
+              list.TableSectorOffset[r] + list.TypeByteOffset[r] == parts[r].typeAt &&
+              list.BootSectorOffsetText[r] == hexText(0x1000000000000 | parts[r].start).substr(3),
           "a row unlike the entry it comes from");
   }
   removeTemporaryLetters(platform, letters);
@@ -90,7 +92,8 @@ void boot_label(FuzzedDataProvider& in) {
   check(m.openHandles == 0 && oracle::writesWithoutFullRead(m.log).empty(), "a handle open, or a write without a full read");
   auto fat32 = [](const Sector& x) { return upperAscii(std::string(x.begin() + 0x52, x.begin() + 0x57)) == "FAT32" && x[0x0B] == 0 && x[0x0C] == 2; };
   for (const auto& [disk, offset] : differingBytes(old.contents(), m.contents())) {
-    check(fat32(old.disks.at(disk).sector(offset / 512 * 512)) && offset % 512 >= 0x47 && offset % 512 < 0x52, "a byte outside a FAT32 label field changed");
+    check(fat32(old.disks.at(disk).sector(offset / 512 * 512)) && offset % 512 >= 0x47 && offset % 512 < 0x52,
+          "a byte outside a FAT32 label field changed");
   }
   check(!named || !fat32(s) || !report.succeeded() || d.bytes(at + 0x47, 11) == oracle::labelField(label), "a label stored unlike the label");
 }
@@ -118,7 +121,8 @@ void gpt(FuzzedDataProvider& in) {
     const int how = in.ConsumeIntegralInRange(0, 3);
     return how < 2 ? sane + (how ? in.ConsumeIntegralInRange(-2, 2) : 0) : in.ConsumeIntegral<std::uint64_t>() >> (how == 2 ? 32 : 0);
   };
-  d.put(0, table({{in.ConsumeIntegralInRange(0u, 3u), 0, 0xEE, static_cast<std::uint32_t>(pick(1)), static_cast<std::uint32_t>(pick(sectors - 1)) | 1}}));
+  d.put(0, table({{in.ConsumeIntegralInRange(0u, 3u), 0, 0xEE, static_cast<std::uint32_t>(pick(1)),
+                   static_cast<std::uint32_t>(pick(sectors - 1)) | 1}}));
   std::string entries(128 * 128, '\0');
   for (unsigned i = 0, used = in.ConsumeIntegralInRange(0, 16); i < used; ++i) {
     const std::size_t slot = pick(i) % 1024;
@@ -132,7 +136,10 @@ void gpt(FuzzedDataProvider& in) {
     const std::uint64_t count = pick(128), size = pick(128), headerSize = pick(92);
     std::string array = entries;
     array.resize(std::min<std::uint64_t>((count & 0xFFFFFFFF) * (size & 0xFFFFFFFF), 1 << 20));
-    auto crc = [&](const std::string& b) { return crc32(reinterpret_cast<const std::uint8_t*>(b.data()), b.size()) ^ (in.ConsumeIntegralInRange(0, 15) == 15); };
+    auto crc = [&](const std::string& b) {
+      return crc32(reinterpret_cast<const std::uint8_t*>(b.data()), b.size()) ^
+             (in.ConsumeIntegralInRange(0, 15) == 15);
+    };
     std::string header = "EFI PART" + le(0x10000, 4) + le(headerSize, 4) + le(0, 8) + le(pick(lba), 8) + le(pick(alternate), 8) + le(pick(34), 8) +
                          le(pick(sectors - 34), 8) + std::string(16, '\5') + le(pick(arrayLba), 8) + le(count, 4) + le(size, 4) + le(crc(array), 4);
     header.resize(512, '\0');
@@ -150,12 +157,15 @@ void gpt(FuzzedDataProvider& in) {
   }, length);
   for (std::size_t i = 0; table && i < table->partitions.size(); ++i) {
     const GptPartition& p = table->partitions[i];
-    check(p.number == i + 1 && p.firstLba >= 2 && p.firstLba <= p.lastLba && (!length || p.lastLba < sectors), "a partition misnumbered or misplaced");
+    check(p.number == i + 1 && p.firstLba >= 2 && p.firstLba <= p.lastLba && (!length || p.lastLba < sectors),
+          "a partition misnumbered or misplaced");
   }
   PartitionList list;
   scanDisks(platform, TypeCatalogue(), list);
   check(m.logged("write ").empty() && list.GptList.size() == (table ? table->partitions.size() : 0), "the scan wrote, or disagrees with the reader");
-  for (const GptRecord& record : list.GptList) check(list.TypeByteOffset.at(record.row) == 0 && !list.primaryRecordOf(record.row), "a GPT row in the writers' reach");
+  for (const GptRecord& record : list.GptList)
+    check(list.TypeByteOffset.at(record.row) == 0 && !list.primaryRecordOf(record.row),
+          "a GPT row in the writers' reach");
 }
 }  // namespace fuzz
 }  // namespace quenbolt

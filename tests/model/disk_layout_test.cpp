@@ -82,10 +82,14 @@ TEST(DiskLayout, TheCorpusImagesAreWalkedAsTheirPeersList) {
     const std::vector<LayoutRow> rows = walkDiskLayout(mbr, read);
     ASSERT_EQ(rows.size(), expected.size()) << name;
     for (std::size_t i = 0; i < rows.size(); ++i) {
-      const std::array<std::string, 5> ours{std::to_string(rows[i].partitionOffset / 512), std::to_string(rows[i].entry.sectorCount),
-                                            hexText(0x100 | rows[i].entry.type).substr(3), rows[i].entry.isActive() ? "1" : "0",
-                                            rows[i].source == RowSource::Primary ? "primary" : rows[i].source == RowSource::Ebr ? "logical" : "extended"};
-      for (std::size_t f = 0; f < 5; ++f) EXPECT_TRUE(expected[i][f] == "-" || upperAscii(ours[f]) == upperAscii(expected[i][f])) << name << " row " << i;
+      const std::array<std::string, 5> ours{
+          std::to_string(rows[i].partitionOffset / 512), std::to_string(rows[i].entry.sectorCount),
+          hexText(0x100 | rows[i].entry.type).substr(3), rows[i].entry.isActive() ? "1" : "0",
+          rows[i].source == RowSource::Primary ? "primary"
+          : rows[i].source == RowSource::Ebr   ? "logical"
+                                               : "extended"};
+      for (std::size_t f = 0; f < 5; ++f)
+        EXPECT_TRUE(expected[i][f] == "-" || upperAscii(ours[f]) == upperAscii(expected[i][f])) << name << " row " << i;
     }
   }
   EXPECT_GE(images, 19u);

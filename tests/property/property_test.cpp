@@ -84,7 +84,8 @@ TEST_P(FaultMatrix, EachFailingAccessLosesOnlyItsOwnChangeAndIsReported) {
       session = accesses.size();
       accesses.push_back({{FaultOn::OpenForWriting, kAnyOffset, -1, ++seen["open" + std::to_string(disk)]}, FailureReason::OpenFailed, disk});
     } else if (a) {
-      const Fault fault{a->op == "read" ? FaultOn::Read : FaultOn::Write, a->offset, -1, ++seen[a->op + std::to_string(disk) + "@" + std::to_string(a->offset)]};
+      const Fault fault{a->op == "read" ? FaultOn::Read : FaultOn::Write, a->offset, -1,
+                        ++seen[a->op + std::to_string(disk) + "@" + std::to_string(a->offset)]};
       const FailureReason reason = a->op == "read" ? FailureReason::ReadFailed : FailureReason::WriteFailed;
       accesses.push_back({fault, reason, disk});
       accesses.push_back({{fault.on, fault.offset, a->op == "read" ? 100 : 64, fault.nth}, reason, disk});

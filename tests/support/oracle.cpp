@@ -198,9 +198,12 @@ std::vector<std::string> checkBatchRun(const SimulatedMachine& before, const Sim
   } else {  // "/A": the disk read as a number, the primary by its system number
     const std::string d = upperAscii(args[1]);
     long long disk = 0;
-    for (std::size_t i = d[0] == '+' || d[0] == '-'; i < d.size() && std::isdigit(static_cast<unsigned char>(d[i])); ++i) disk = disk * 10 + d[i] - '0';
+    const auto digit = [&](std::size_t i) { return i < d.size() && std::isdigit(static_cast<unsigned char>(d[i])); };
+    for (std::size_t i = d[0] == '+' || d[0] == '-'; digit(i); ++i) disk = disk * 10 + d[i] - '0';
     disk = (d[0] == '-' ? -disk : disk) - 1;
-    const auto p = std::find_if(parts.begin(), parts.end(), [&](const Part& q) { return q.primary && q.disk == disk && std::to_string(q.system) == upperAscii(args[2]); });
+    const auto p = std::find_if(parts.begin(), parts.end(), [&](const Part& q) {
+      return q.primary && q.disk == disk && std::to_string(q.system) == upperAscii(args[2]);
+    });
     if (p == parts.end()) return refused(unreadableNamed(std::to_string(disk + 1)) ? kUnreadable : kNoSuchPartition);
     if ((args[3] == "1") != (p->boot == 0x80)) writes.push_back({p->disk, p->typeAt - 4, args[3] == "1" ? "\x80" : std::string(1, '\0')});
   }
@@ -217,7 +220,8 @@ std::vector<std::string> checkBatchRun(const SimulatedMachine& before, const Sim
   bool made = true;
   for (const ByteWrite& b : writes) made &= after.disks.at(b.disk).bytes(b.offset, b.bytes.size()) == b.bytes;
   const int expected = failure ? kFailed : w == "/F" && !unreadable.empty() ? kUnreadable : kDone;
-  if (status != expected && (!faults || status != kFailed)) problems.push_back("exit status " + std::to_string(status) + ", not " + std::to_string(expected));
+  if (status != expected && (!faults || status != kFailed))
+    problems.push_back("exit status " + std::to_string(status) + ", not " + std::to_string(expected));
   if (!made && (!faults || status != kFailed)) problems.push_back("a change neither made nor reported");
   return problems;
 }

@@ -115,7 +115,8 @@ SimulatedVolume* SimulatedMachine::volume(char letter) {
   if (letters.count(letter)) return &letters[letter];
   for (const auto& [name, target] : defined) {
     for (auto& [device, v] : partitionDevices) {
-      if (name == letter && upperAscii(target) == "\\DEVICE\\HARDDISK" + std::to_string(device.first) + "\\PARTITION" + std::to_string(device.second)) {
+      if (name == letter && upperAscii(target) == "\\DEVICE\\HARDDISK" + std::to_string(device.first) + "\\PARTITION" +
+                                                      std::to_string(device.second)) {
         return &v;
       }
     }
@@ -214,7 +215,8 @@ bool SimulatedMachine::writeRootLabel(unsigned index, std::uint64_t start, const
   const std::string b = disks.at(index).bytes(start, 512);
   const std::uint64_t root = le16(b, 0x2C) | le16(b, 0x2E) << 16, fat = le16(b, 0x24) | std::uint64_t{le16(b, 0x26)} << 16;
   if (upperAscii(b.substr(0x52, 5)) != "FAT32" || le16(b, 0x0B) != 512 || !b[0x0D] || root < 2) return true;
-  const std::uint64_t entry = start + (le16(b, 0x0E) + static_cast<unsigned char>(b[0x10]) * fat + (root - 2) * static_cast<unsigned char>(b[0x0D])) * 512;
+  const unsigned fats = static_cast<unsigned char>(b[0x10]), clusterSectors = static_cast<unsigned char>(b[0x0D]);
+  const std::uint64_t entry = start + (le16(b, 0x0E) + fats * fat + (root - 2) * clusterSectors) * 512;
   if (entry + 32 > disks[index].size) return false;
   disks[index].put(entry, (label + std::string(11, ' ')).substr(0, 11) + "\x08");
   log.push_back("fat " + std::to_string(index) + " " + hexText(entry) + " 12");
@@ -242,7 +244,8 @@ bool SimulatedMachine::defineRawTarget(const std::string& name, const std::strin
 }
 
 bool SimulatedMachine::removeDefinition(const std::string& name) {
-  const auto found = std::find_if(defined.begin(), defined.end(), [&](const auto& d) { return name.size() == 2 && d.first == letterOf(name, false); });
+  const auto found = std::find_if(defined.begin(), defined.end(),
+                                  [&](const auto& d) { return name.size() == 2 && d.first == letterOf(name, false); });
   const bool ok = found != defined.end();
   if (ok) defined.erase(found);
   log.push_back("remove " + name + (ok ? " ok" : " failed"));

@@ -43,7 +43,9 @@ struct Entry { unsigned slot; std::uint8_t boot, type; std::uint32_t start, coun
 // An MBR or EBR holding `entries` and, unless told otherwise, the signature 55 AA.
 inline Sector table(std::initializer_list<Entry> entries, bool signature = true) {
   Sector s{};
-  for (const Entry& e : entries) place(s, 0x1BE + 16 * e.slot, le(e.boot, 4) + static_cast<char>(e.type) + le(0, 3) + le(e.start, 4) + le(e.count, 4));
+  for (const Entry& e : entries)
+    place(s, 0x1BE + 16 * e.slot,
+          le(e.boot, 4) + static_cast<char>(e.type) + le(0, 3) + le(e.start, 4) + le(e.count, 4));
   if (signature) place(s, 0x1FE, "\x55\xAA");
   return s;
 }

@@ -31,7 +31,9 @@ std::optional<std::vector<SfdiskPartition>> sfdiskDisk(const std::string& script
   if (!json.empty()) machine.addDisk(index, bytes);
   for (std::uint64_t at = 0; !json.empty() && at < bytes; at = at == 33 * 512 ? bytes - 33 * 512 : at + 512) {  // all a GPT of 128 entries holds
     Sector sector{};
-    if (in.seekg(static_cast<std::streamoff>(at)).read(reinterpret_cast<char*>(sector.data()), 512) && sector != Sector{}) machine.disks[index].put(at, sector);
+    if (in.seekg(static_cast<std::streamoff>(at)).read(reinterpret_cast<char*>(sector.data()), 512) &&
+        sector != Sector{})
+      machine.disks[index].put(at, sector);
   }
   runTool("rm -rf '" + image.substr(0, image.rfind('/')) + "'");
   if (json.empty()) return std::nullopt;
