@@ -21,6 +21,8 @@ const char* const kStatusOffsetPrefix = "Offset: ";
 const char* const kFailureCaption = "写入失败";
 const char* const kFailureIntro = "以下更改未能写入磁盘:";
 const char* const kNoteCaption = "提示";
+const char* const kNotStagedCaption = "未修改";
+const char* const kNotGbkLabelText = "卷标含有 GBK 无法表示的字符，这一行没有修改。";
 
 }  // namespace
 
@@ -39,8 +41,9 @@ void MainWindowPresenter::fillEditor(std::size_t row) {
   // change of the flag is visible in the row only.
   view_.setActiveEnabled(false);
   view_.setActiveChecked(false);
+  // A protective EE entry (a GPT disk whose table could not be read) never gets the flag.
   if (const PrimaryRecord* record = list.primaryRecordOf(row)) {
-    view_.setActiveEnabled(true);
+    view_.setActiveEnabled(!list.isProtectiveEntry(row));
     view_.setActiveChecked(record->flag == 1);
   }
 
@@ -75,6 +78,22 @@ void MainWindowPresenter::openDrive() {
   platform_.ui.shellOpen(letter + ":");
 }
 
+long MainWindowPresenter::findRow(const std::string& text, std::size_t start, bool partial,
+                                  bool wrap) const {
+  const std::vector<PartitionRow>& rows = state_.list.rows;
+  const std::string wanted = upperCased(text);
+  const std::size_t count = rows.size();
+  const std::size_t tries = wrap ? count : (start < count ? count - start : 0);
+  for (std::size_t i = 0; i < tries; ++i) {
+    const std::size_t row = (start + i) % count;
+    const std::string cell = upperCased(rows[row][kDriveLetterColumn]);
+    if (partial ? cell.compare(0, wanted.size(), wanted) == 0 : cell == wanted) {
+      return static_cast<long>(row);
+    }
+  }
+  return -1;
+}
+
 long MainWindowPresenter::rowTextColour(long row, std::uint32_t& colour) const {
   const PartitionList& list = state_.list;
   if (row >= 0 && static_cast<std::size_t>(row) < list.size()) {
@@ -96,6 +115,12 @@ void MainWindowPresenter::stageRowEdit() {
   if (selected < 0 || static_cast<std::size_t>(selected) >= state_.list.size()) return;
   const std::size_t row = static_cast<std::size_t>(selected);
   PartitionRow& cells = state_.list.rows[row];
+  const bool labelEdited = view_.labelEnabled() && view_.labelText() != labelAsFilled_;
+  // Staged, such a character would reach the volume as a question mark.
+  if (labelEdited && holdsNoGbkCharacter(view_.labelText())) {
+    showMessageBox(kNotGbkLabelText, kNotStagedCaption, kMbIconWarning);
+    return;
+  }
 
   if (typeEnabled) {
     cells[kTypeIdColumn] = view_.typeIdText();
@@ -105,7 +130,7 @@ void MainWindowPresenter::stageRowEdit() {
   // Only an edited label is staged: the field cannot hold every label byte for byte (more than
   // 32 bytes, bytes that are no GBK text), and staging what it shows would rewrite the label of
   // a row whose type alone was changed.
-  if (view_.labelEnabled() && view_.labelText() != labelAsFilled_) {
+  if (labelEdited) {
     cells[kLabelColumn] = view_.labelText();
     labelAsFilled_ = cells[kLabelColumn];
   }

@@ -45,13 +45,18 @@ class MainWindowPresenter {
   void keepSelection();
   // A double click: opens the selected row's drive in the shell.
   void openDrive();
+  // Typing in the list: the first row from `start` on (going on from the top with `wrap`) whose
+  // first cell equals `text`, or with `partial` starts with it, letters compared without case;
+  // -1 for none, which leaves the selection, and the editor, as they are.
+  long findRow(const std::string& text, std::size_t start, bool partial, bool wrap) const;
   // Custom draw: sets `colour` for `row` (no row at the list's pre-paint stage, pass -1) and
   // returns the answer for the notification.
   long rowTextColour(long row, std::uint32_t& colour) const;
 
   // --- Editor row --------------------------------------------------------------------------
   // "修改": puts the editor's values into the selected row, the label only when the user changed
-  // the field's text.
+  // the field's text. A changed label holding a character GBK cannot hold stages nothing of the
+  // row and says so in a message box.
   void stageRowEdit();
   // A character typed into TypeIdEdit; false drops it before the field sees it.
   bool filterTypeIdChar(unsigned character) const;

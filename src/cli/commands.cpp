@@ -25,11 +25,12 @@ const CommandWord kCommandWords[] = {
 // The longest label "/L" passes on: what a FAT boot sector holds.
 constexpr std::size_t kLabelBytes = 11;
 
-// An argument as it may be shown on one line: a quoted argument can hold control bytes.
+// An argument as it may be shown on one line: a quoted argument can hold control bytes, and
+// characters GBK cannot hold, which have no text to show.
 std::string shown(const std::string& text) {
   std::string out = text;
   for (char& c : out) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F || c == kNoGbkCharacter) c = '?';
   }
   return out;
 }
@@ -159,7 +160,7 @@ void setLabelsOfType(Platform& platform, PartitionList& list,
   }
   for (std::size_t row = 0; row < list.rows.size(); ++row) {
     if (list.gptRecordOf(row)) continue;
-    if (list.rows[row][kTypeIdColumn] == id) list.rows[row][kLabelColumn] = label;
+    if (list.rows[row][kTypeIdColumn] == id) list.nameLabel(row, label);
   }
   reportUnreadable(result, list.unreadableDisks);
   commit(platform, list, result);
@@ -181,7 +182,7 @@ void setTypeId(Platform& platform, PartitionList& list, const std::vector<std::s
     refuse(result, kExitNotUnderstood, "GPT 分区的分区标记暂不能修改: " + partition);
     return;
   }
-  if (*row < list.ScannedTypeId.size() && list.ScannedTypeId[*row] == hex2(kProtectiveType)) {
+  if (list.isProtectiveEntry(*row)) {
     refuse(result, kExitNotUnderstood, partition + " 是 GPT 保护分区（EE），其分区标记不能修改");
     return;
   }
@@ -198,7 +199,7 @@ void setLabel(Platform& platform, PartitionList& list, const std::vector<std::st
     reportNoSuchPartition(list, result, args);
     return;
   }
-  list.rows[*row][kLabelColumn] = cutGbk(args[4], kLabelBytes);
+  list.nameLabel(*row, cutGbk(args[4], kLabelBytes));
   commit(platform, list, result);
 }
 
@@ -212,6 +213,12 @@ void setActiveFlag(Platform& platform, PartitionList& list,
   for (const PrimaryRecord& record : list.PrimaryList) {
     if (std::to_string(record.disk) != disk || std::to_string(record.number) != part) continue;
     if (record.row >= list.rows.size()) break;
+    // A protective entry that boots would send a BIOS to the GPT's sectors as if they were code.
+    if (list.isProtectiveEntry(record.row)) {
+      refuse(result, kExitNotUnderstood,
+             "GPT 保护分区（EE）没有活动标记: 磁盘 " + shown(args[2]) + " 主分区 " + shown(args[3]));
+      return;
+    }
     list.rows[record.row][kKindColumn] = active ? kKindPrimaryActive : kKindPrimary;
     commit(platform, list, result);
     return;
@@ -243,6 +250,13 @@ void runCommand(Platform& platform, PartitionList& list, const std::vector<std::
   if (known == nullptr) {
     refuse(result, kExitNotUnderstood, "无法识别的命令: " + shown(args[1]));
     return;
+  }
+  // Converted with a question mark in its place, such a character would be written as one.
+  for (std::size_t i = 2; i < args.size(); ++i) {
+    if (holdsNoGbkCharacter(args[i])) {
+      refuse(result, kExitNotUnderstood, "参数含有 GBK 无法表示的字符: " + shown(args[i]));
+      return;
+    }
   }
   if (parameters != known->parameters) {
     const std::string wanted = known->parameters == 0

@@ -33,7 +33,7 @@ std::string readBootSectorLabel(Platform& platform, const PartitionList& list, s
   }
   handle.reset();
   if (!isFat32BootSector(sector)) return std::string();
-  return trimmed(bootSectorLabelField(sector));
+  return bootSectorLabel(sector);
 }
 
 std::optional<std::string> readFat32BootSectorLabel(Platform& platform, const PartitionList& list,
@@ -50,7 +50,7 @@ std::optional<std::string> readFat32BootSectorLabel(Platform& platform, const Pa
   }
   Sector sector{};
   if (!handle->readSector(*offset, sector) || !isFat32BootSector(sector)) return std::nullopt;
-  return trimmed(bootSectorLabelField(sector));
+  return bootSectorLabel(sector);
 }
 
 }  // namespace quenbolt

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "model/gbk_text.h"
+#include "model/gpt_table.h"
+
 namespace quenbolt {
 
 const char* const kKindPrimary = "主";
@@ -30,6 +33,20 @@ void PartitionList::clear() {
   LogicalList.clear();
   GptList.clear();
   unreadableDisks.clear();
+  LabelNamed.clear();
+}
+
+void PartitionList::nameLabel(std::size_t row, const std::string& label) {
+  if (row >= rows.size()) return;
+  rows[row][kLabelColumn] = label;
+  if (LabelNamed.size() <= row) LabelNamed.resize(row + 1, false);
+  LabelNamed[row] = true;
+}
+
+bool PartitionList::labelStaged(std::size_t row) const {
+  if (row >= rows.size()) return false;
+  if (row < LabelNamed.size() && LabelNamed[row]) return true;
+  return row >= ScannedLabel.size() || rows[row][kLabelColumn] != ScannedLabel[row];
 }
 
 const PrimaryRecord* PartitionList::primaryRecordOf(std::size_t row) const {
@@ -44,6 +61,10 @@ const GptRecord* PartitionList::gptRecordOf(std::size_t row) const {
       GptList.begin(), GptList.end(), row,
       [](const GptRecord& record, std::size_t wanted) { return record.row < wanted; });
   return found != GptList.end() && found->row == row ? &*found : nullptr;
+}
+
+bool PartitionList::isProtectiveEntry(std::size_t row) const {
+  return row < ScannedTypeId.size() && ScannedTypeId[row] == hex2(kProtectiveType);
 }
 
 long diskIndexOfRow(const PartitionRow& row) {

@@ -84,13 +84,24 @@ struct PartitionList {
   std::vector<GptRecord> GptList;  // in row order
   // Beside the rows: the listed disks that gave none because they could not be read, ascending.
   std::vector<UnreadableDisk> unreadableDisks;
+  // By row (missing entries are false): a command named this row's label. It is written then even
+  // where the label column already shows it: the copy shown may be the only one that holds it (a
+  // hidden FAT32 partition shows its boot sector's label, not the one the system keeps).
+  std::vector<bool> LabelNamed;
 
   std::size_t size() const { return rows.size(); }
   void clear();
+  // Puts `label` into the label column of `row` as a command names it.
+  void nameLabel(std::size_t row, const std::string& label);
+  // Whether the label of `row` is to be written: changed, or named by a command.
+  bool labelStaged(std::size_t row) const;
   // The PrimaryRecord of `row`, or nullptr.
   const PrimaryRecord* primaryRecordOf(std::size_t row) const;
   // The GptRecord of `row`, or nullptr for a row of an MBR or EBR entry.
   const GptRecord* gptRecordOf(std::size_t row) const;
+  // Whether `row` is a protective MBR entry (type EE as scanned): a GPT disk listed from its MBR
+  // because neither copy of its table could be read.
+  bool isProtectiveEntry(std::size_t row) const;
 };
 
 // The disk index (0-based) a row's "磁盘" cell names, or -1 when the cell is no disk number.

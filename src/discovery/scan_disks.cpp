@@ -67,15 +67,26 @@ void noteUnreadable(PartitionList& list, unsigned n, DiskReadFailure failure,
   list.unreadableDisks.push_back(UnreadableDisk{n, failure, systemError});
 }
 
+// How many disk numbers past the registry's count are tried when disks are missing below it. Windows
+// gives an arriving disk the first free number, so gaps come only from disks removed since, a few.
+constexpr unsigned kDiskNumbersPastCount = 32;
+
+bool meansNoSuchDisk(std::uint32_t systemError) {
+  return systemError == kErrorFileNotFound || systemError == kErrorPathNotFound;
+}
+
 // The rows of disk `n`, or none when it cannot be opened or its first sector read; then the disk
 // is noted as unreadable, with the reason. A first sector that reads in full but holds no valid
-// table simply gives no rows. The handle is closed before the next disk is opened.
-void scanDisk(Platform& platform, const TypeCatalogue& catalogue, unsigned n,
+// table simply gives no rows. The handle is closed before the next disk is opened. False when
+// there is no disk with that number.
+bool scanDisk(Platform& platform, const TypeCatalogue& catalogue, unsigned n,
               PartitionList& list) {
   std::unique_ptr<DiskHandle> disk = platform.disks.openDisk(n, DiskAccess::Read);
   if (!disk) {
-    noteUnreadable(list, n, DiskReadFailure::Open, platform.disks.lastOpenError());
-    return;
+    const std::uint32_t error = platform.disks.lastOpenError();
+    if (meansNoSuchDisk(error)) return false;
+    noteUnreadable(list, n, DiskReadFailure::Open, error);
+    return true;
   }
   Sector mbr{};
   if (!disk->readSector(0, mbr)) {
@@ -84,13 +95,14 @@ void scanDisk(Platform& platform, const TypeCatalogue& catalogue, unsigned n,
     const DiskReadFailure failure =
         error == 0 ? DiskReadFailure::ShortFirstRead : DiskReadFailure::FirstRead;
     noteUnreadable(list, n, failure, error);
-    return;
+    return true;
   }
-  if (appendGptRows(*disk, mbr, n, list)) return;
+  if (appendGptRows(*disk, mbr, n, list)) return true;
   const SectorReader read = [&disk](std::uint64_t offset, Sector& sector) {
     return disk->readSector(offset, sector);
   };
   for (const LayoutRow& layout : walkDiskLayout(mbr, read)) appendRow(list, catalogue, n, layout);
+  return true;
 }
 
 }  // namespace
@@ -99,9 +111,14 @@ void scanDisks(Platform& platform, const TypeCatalogue& catalogue, PartitionList
   platform.ui.setCursor(Cursor::Wait);
   list.clear();
 
-  // A disk index that fails is used up all the same: later disks keep their numbers.
+  // The count says how many disks there are, not which numbers they have: after a disk is removed,
+  // disks 0 and 2 may be the two. Numbers are tried until that many disks are found; each keeps
+  // its own number, and a number without a disk is no failure.
   const unsigned count = diskCount(platform.registry);
-  for (unsigned n = 0; n < count; ++n) scanDisk(platform, catalogue, n, list);
+  unsigned found = 0;
+  for (unsigned n = 0; found < count && n - found < kDiskNumbersPastCount; ++n) {
+    if (scanDisk(platform, catalogue, n, list)) ++found;
+  }
 
   runVolumePass(platform, list);
 

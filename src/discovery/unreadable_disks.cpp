@@ -30,9 +30,6 @@ std::string unreadableReason(const UnreadableDisk& disk) {
   const std::string code = "系统错误 " + decimalText(disk.systemError);
   switch (disk.failure) {
     case DiskReadFailure::Open:
-      if (disk.systemError == kErrorFileNotFound || disk.systemError == kErrorPathNotFound) {
-        return "设备不存在";
-      }
       return "无法打开，" + code;
     case DiskReadFailure::FirstRead:
       return "读取第一个扇区失败，" + code;

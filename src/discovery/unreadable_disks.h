@@ -31,7 +31,7 @@ std::string unreadableReason(const UnreadableDisk& disk);
 std::string unreadableDiskLine(const UnreadableDisk& disk);
 
 // Every disk for the status line, disks with the same reason together:
-// "磁盘 1、2 无法读取（拒绝访问，请以管理员身份运行）；磁盘 4 无法读取（设备不存在）".
+// "磁盘 1、2 无法读取（拒绝访问，请以管理员身份运行）；磁盘 4 无法读取（第一个扇区读取不完整）".
 std::string unreadableDisksText(const std::vector<UnreadableDisk>& disks);
 
 }  // namespace quenbolt

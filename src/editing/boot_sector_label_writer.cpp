@@ -4,6 +4,7 @@
 #include "discovery/volume_matching.h"
 #include "editing/sector_patch.h"
 #include "model/fat32_boot_sector.h"
+#include "model/fat_label.h"
 #include "model/gbk_text.h"
 #include "model/type_catalogue.h"
 
@@ -25,13 +26,38 @@ char driveLetterOf(const std::string& cell) {
 
 }  // namespace
 
-void writeBootSectorLabel(Platform& platform, const PartitionList& list, std::size_t row,
-                          const std::string& label, ChangeReport& report) {
+std::optional<BootSectorLocation> bootSectorLocationOf(const PartitionList& list, std::size_t row) {
   const long disk = row < list.rows.size() ? diskIndexOfRow(list.rows[row]) : -1;
   const std::optional<std::uint64_t> offset =
       row < list.BootSectorOffsetText.size() ? parseOffsetText(list.BootSectorOffsetText[row])
                                              : std::nullopt;
-  if (disk < 0 || !offset) {
+  if (disk < 0 || !offset) return std::nullopt;
+  return BootSectorLocation{static_cast<unsigned>(disk), *offset};
+}
+
+BootLabelField storedLabelField(Volumes& volumes, const std::string& rootPath) {
+  const OemLabel stored = volumes.oemLabel(rootPath);
+  switch (stored.status) {
+    case OemLabel::Read:
+      break;
+    case OemLabel::Unreadable:
+      return BootLabelField{std::string(), FailureReason::StoredLabelUnreadable};
+    case OemLabel::NotInOemCodePage:
+      return BootLabelField{std::string(), FailureReason::LabelNotInOemCodePage};
+  }
+  if (stored.bytes.empty()) return BootLabelField{kNoLabelField, std::nullopt};
+  if (stored.bytes.size() > kBootLabelSize) {
+    return BootLabelField{std::string(), FailureReason::LabelTooLong};
+  }
+  std::string bytes = stored.bytes;
+  bytes.resize(kBootLabelSize, ' ');
+  return BootLabelField{bytes, std::nullopt};
+}
+
+void writeBootSectorLabel(Platform& platform, const PartitionList& list, std::size_t row,
+                          const BootLabelField& field, ChangeReport& report) {
+  const std::optional<BootSectorLocation> location = bootSectorLocationOf(list, row);
+  if (!location) {
     // The scan left no way to find this boot sector.
     recordOutcome(report, row, ChangeKind::BootSectorLabel, FailureReason::ReadFailed);
     return;
@@ -41,14 +67,15 @@ void writeBootSectorLabel(Platform& platform, const PartitionList& list, std::si
   // own handle may write its reserved area, where both boot sectors lie. A partition without a
   // letter has no mounted volume in the way.
   SectorPatch patch;
-  patch.disk = static_cast<unsigned>(disk);
+  patch.disk = location->disk;
   patch.volume = driveLetterOf(list.rows[row][kDriveLetterColumn]);
-  patch.sectorOffset = patch.volume ? 0 : *offset;
+  patch.sectorOffset = patch.volume ? 0 : location->offset;
   patch.firstByte = kBootLabelOffset;
-  patch.bytes = bootSectorLabelBytes(label);
+  patch.bytes = field.bytes;
   std::optional<std::uint32_t> backup;
-  patch.check = [&backup](const Sector& sector) -> std::optional<FailureReason> {
+  patch.check = [&backup, &field](const Sector& sector) -> std::optional<FailureReason> {
     if (std::optional<FailureReason> refusal = checkFat32(sector)) return refusal;
+    if (field.refusal) return field.refusal;
     backup = backupBootSector(sector);
     return std::nullopt;
   };

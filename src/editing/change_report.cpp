@@ -11,6 +11,7 @@ std::string whatText(ChangeKind kind) {
     case ChangeKind::VolumeLabel: return "卷标";
     case ChangeKind::BootSectorLabel: return "引导区卷标";
     case ChangeKind::BackupBootSectorLabel: return "备份引导区卷标";
+    case ChangeKind::RootDirectoryLabel: return "根目录卷标";
   }
   return "修改";
 }
@@ -28,6 +29,15 @@ std::string whyText(FailureReason reason) {
     case FailureReason::GptEntry: return "GPT 分区表暂不能修改";
     case FailureReason::ProtectiveType: return "EE 是 GPT 保护分区的类型，不能写入或替换";
     case FailureReason::SectorSizeNot512: return "引导区的扇区不是 512 字节";
+    case FailureReason::NoFileSystem: return "分区上没有可识别的文件系统";
+    case FailureReason::LabelTooLong: return "卷标超过 11 字节";
+    case FailureReason::LabelForbiddenCharacter: return "卷标含有 FAT 不允许的字符";
+    case FailureReason::LabelNotInOemCodePage: return "卷标含有系统 OEM 代码页没有的字符";
+    case FailureReason::StoredLabelUnreadable: return "无法读回系统保存的卷标";
+    case FailureReason::BadFat32Layout: return "FAT32 引导区的参数无效";
+    case FailureReason::NoRoomForLabel: return "根目录没有空位存放卷标";
+    case FailureReason::NotGbkText: return "含有 GBK 无法表示的字符";
+    case FailureReason::SectorChanged: return "扇区在读取之后已被改动";
   }
   return "未知原因";
 }

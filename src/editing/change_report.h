@@ -10,7 +10,14 @@
 
 namespace quenbolt {
 
-enum class ChangeKind { TypeId, ActiveFlag, VolumeLabel, BootSectorLabel, BackupBootSectorLabel };
+enum class ChangeKind {
+  TypeId,
+  ActiveFlag,
+  VolumeLabel,
+  BootSectorLabel,
+  BackupBootSectorLabel,
+  RootDirectoryLabel,  // the label entry of a FAT32 root directory the program writes itself
+};
 
 enum class FailureReason {
   NotHexTypeId,      // the type text is not one or two hexadecimal digits
@@ -24,6 +31,15 @@ enum class FailureReason {
   GptEntry,          // the partition is an entry of a GUID partition table, which is never written
   ProtectiveType,    // type EE, which marks a GPT disk, would be written or replaced
   SectorSizeNot512,  // the FAT32 boot sector counts sectors of another size than 512 bytes
+  NoFileSystem,      // no file system is mounted there, and the partition is no FAT32 one
+  LabelTooLong,      // FAT keeps at most 11 bytes
+  LabelForbiddenCharacter,    // a character FAT does not allow in a label
+  LabelNotInOemCodePage,      // a character the system's OEM code page (the one FAT keeps) lacks
+  StoredLabelUnreadable,      // the label the system stored could not be read back
+  BadFat32Layout,             // the boot sector's BPB contradicts itself
+  NoRoomForLabel,             // the root directory's first cluster has no free entry
+  NotGbkText,                 // the text holds a character GBK cannot hold
+  SectorChanged,              // a sector no longer holds what was read when the change was planned
 };
 
 struct ChangeFailure {

@@ -20,6 +20,9 @@ std::optional<FailureReason> patchSector(RawDisks& disks, const SectorPatch& pat
   if (patch.check) {
     if (std::optional<FailureReason> refusal = patch.check(sector)) return refusal;
   }
+  if (std::equal(patch.bytes.begin(), patch.bytes.end(), sector.begin() + patch.firstByte)) {
+    return std::nullopt;
+  }
   std::copy(patch.bytes.begin(), patch.bytes.end(), sector.begin() + patch.firstByte);
   if (!handle->writeSector(patch.sectorOffset, sector)) return FailureReason::WriteFailed;
   return std::nullopt;

@@ -32,10 +32,11 @@ struct SectorPatch {
 
 // Opens the disk (or volume) for reading and writing, reads the sector in full, runs the check,
 // replaces exactly `bytes` at `firstByte` and writes the 512 bytes back at the same offset; the
-// device is closed again in every case. Returns nothing when the sector was written, otherwise
-// why not: OpenFailed, ReadFailed (also for a short read; nothing is written then), the check's
-// reason (nothing written), WriteFailed. A patch that does not fit in a sector is never attempted
-// and counts as TableChanged.
+// device is closed again in every case. A sector that already holds `bytes` there is not written:
+// nothing would change. Returns nothing when the sector holds the bytes afterwards, otherwise why
+// not: OpenFailed, ReadFailed (also for a short read; nothing is written then), the check's reason
+// (nothing written), WriteFailed. A patch that does not fit in a sector is never attempted and
+// counts as TableChanged.
 std::optional<FailureReason> patchSector(RawDisks& disks, const SectorPatch& patch);
 
 // Appends a failure for `row` to `report` when `outcome` holds a reason. Returns true when the

@@ -102,6 +102,8 @@ std::optional<FailureReason> writeActiveFlag(Platform& platform, const Partition
                                              const PrimaryRecord& record, bool makeActive,
                                              std::set<unsigned>& written) {
   if (list.gptRecordOf(record.row)) return FailureReason::GptEntry;
+  // A protective entry marked active would have a BIOS run the GPT's sectors as boot code.
+  if (list.isProtectiveEntry(record.row)) return FailureReason::ProtectiveType;
   const std::optional<EntryLocation> location = entryLocationOf(list, record.row);
   if (!location) return FailureReason::TableChanged;
 

@@ -75,6 +75,10 @@ std::uint64_t divideRoundHalfEven(std::uint64_t numerator, std::uint64_t denomin
 
 std::string decimalText(std::uint64_t value) { return std::to_string(value); }
 
+bool holdsNoGbkCharacter(const std::string& text) {
+  return text.find(kNoGbkCharacter) != std::string::npos;
+}
+
 std::string capacityText(std::uint64_t sectorCount) {
   return decimalText(divideRoundHalfEven(sectorCount, 2048));
 }

@@ -55,4 +55,10 @@ std::string cutGbk(const std::string& text, std::size_t maxBytes);
 // Decimal text of a number, without separators.
 std::string decimalText(std::uint64_t value);
 
+// The byte the platform puts where text it converts to GBK held a character GBK cannot hold. It is
+// never part of GBK text (no lead byte, no single-byte character), so such text can be refused
+// rather than written with a question mark where the character was.
+constexpr char kNoGbkCharacter = '\xFF';
+bool holdsNoGbkCharacter(const std::string& text);
+
 }  // namespace quenbolt

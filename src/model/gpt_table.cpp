@@ -145,18 +145,22 @@ std::optional<GptTable> readGpt(const Sector& mbr, const SectorReader& read,
     return GptTable{GptCopy::Primary, std::move(*partitions)};
   }
 
-  std::uint64_t backupLba = 0;
-  if (primary) {
-    backupLba = primary->alternateLba;
-  } else if (diskSectors) {
-    backupLba = *diskSectors - 1;
-  } else {
-    backupLba = std::uint64_t{protective->startSector} + protective->sectorCount - 1;
-  }
-  // LBA 1 is the primary just refused; LBA 0 is the MBR.
-  if (backupLba <= 1) return std::nullopt;
-  if (auto partitions = readCopy(readIntactHeader(read, backupLba, end), read, end)) {
-    return GptTable{GptCopy::Backup, std::move(*partitions)};
+  // Where the backup should be: at the disk's last sector, or, when the system cannot tell the
+  // disk's length, the last sector the protective entry covers.
+  const std::uint64_t lastSector =
+      diskSectors ? *diskSectors - 1
+                  : std::uint64_t{protective->startSector} + protective->sectorCount - 1;
+  // An intact primary header names its backup; when that does not lead to a good copy (a
+  // damaged alternate LBA, a disk grown or cloned onto a larger one), the last sector still may.
+  std::vector<std::uint64_t> candidates;
+  if (primary) candidates.push_back(primary->alternateLba);
+  if (candidates.empty() || candidates.front() != lastSector) candidates.push_back(lastSector);
+  for (std::uint64_t backupLba : candidates) {
+    // LBA 1 is the primary just refused; LBA 0 is the MBR.
+    if (backupLba <= 1) continue;
+    if (auto partitions = readCopy(readIntactHeader(read, backupLba, end), read, end)) {
+      return GptTable{GptCopy::Backup, std::move(*partitions)};
+    }
   }
   return std::nullopt;
 }

@@ -66,8 +66,9 @@ std::optional<PartitionEntry> protectiveEntryOf(const Sector& mbr);
 // The table behind `mbr`'s protective entry. `diskSectors` is the disk's length in sectors when the
 // system can tell it. The primary copy is the header at LBA 1 and its entry array; when it fails a
 // check, the backup is tried: at the primary header's alternate LBA when that header is intact
-// (signature, size, CRC, own LBA), otherwise at the disk's last sector, or without a known length
-// the last sector the protective entry covers. A copy passes when, in this order: its signature
+// (signature, size, CRC, own LBA), and then, when that gives no sound copy or there was no intact
+// primary header, at the disk's last sector, or without a known length the last sector the
+// protective entry covers. A copy passes when, in this order: its signature
 // is "EFI PART"; its header size lies within 92..512; its header CRC matches (computed with the
 // CRC field zeroed); it names its own LBA; its usable range is non-empty, inside the disk and
 // clear of LBAs 0 and 1 and of the header; its entry size is 128 x 2^n; its entries take at most

@@ -20,6 +20,9 @@ class SystemInfo {
   virtual std::uint32_t getVersion() = 0;
   // GetVersionExA; nullopt when it fails.
   virtual std::optional<OsVersion> getVersionEx() = 0;
+  // GetOEMCP: the code page in which FAT keeps names and labels on this system (936 on a Chinese
+  // Windows, 437 or 850 on most others).
+  virtual unsigned oemCodePage() = 0;
 };
 
 }  // namespace quenbolt

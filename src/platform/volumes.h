@@ -27,6 +27,20 @@ struct ClusterFreeSpace {
   std::uint32_t totalClusters = 0;
 };
 
+// What SetVolumeLabelW made of a label.
+enum class SetLabelOutcome {
+  Set,           // the file system took it
+  Refused,       // the file system refused it (too long, a character it forbids, write-protected)
+  NoFileSystem,  // no file system is mounted there (ERROR_UNRECOGNIZED_VOLUME)
+};
+
+// The label a volume's file system keeps, in the system's OEM code page (GetOEMCP): the bytes the
+// FAT driver stores in the root directory.
+struct OemLabel {
+  enum Status { Read, Unreadable, NotInOemCodePage } status = Unreadable;
+  std::string bytes;  // when Read
+};
+
 // Drive types as GetDriveTypeA reports them.
 enum : unsigned {
   kDriveUnknown = 0,
@@ -54,9 +68,12 @@ class Volumes {
   virtual std::optional<std::uint64_t> diskFreeSpaceEx(const std::string& path) = 0;
   // GetDiskFreeSpaceA; nullopt when the call fails.
   virtual std::optional<ClusterFreeSpace> diskFreeSpace(const std::string& path) = 0;
-  // SetVolumeLabelW of `rootPath` (for example "D:\"); false when the system refuses, or when
-  // `label` is no GBK text (a lone lead byte, say), which could not be given to it unchanged.
-  virtual bool setVolumeLabel(const std::string& rootPath, const std::string& label) = 0;
+  // SetVolumeLabelW of `rootPath` (for example "D:\"). Refused also when `label` is no GBK text
+  // (a lone lead byte, say), which could not be given to the system unchanged.
+  virtual SetLabelOutcome setVolumeLabel(const std::string& rootPath, const std::string& label) = 0;
+  // The label GetVolumeInformationW reports for `rootPath`, converted to the OEM code page without
+  // best-fit look-alikes; NotInOemCodePage when a character has no exact equivalent there.
+  virtual OemLabel oemLabel(const std::string& rootPath) = 0;
   // GetLogicalDrives: bit 0 is A, bit 25 is Z.
   virtual std::uint32_t logicalDrives() = 0;
 };

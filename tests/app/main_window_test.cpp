@@ -206,6 +206,38 @@ TEST_F(MainWindow, TheLabelFieldStagesOnlyWhatTheUserChanged) {
   EXPECT_EQ(cell(rowE, kLabelColumn), "DATA");
 }
 
+// A character GBK cannot hold comes out of the field marked; staged, it would be written as "?".
+TEST_F(MainWindow, ALabelWithACharacterGbkCannotHoldStagesNothingAndSaysSo) {
+  start({"q"}, true);
+  view.clickRow(rowE);
+  view.retypeTypeId("0B");
+  view.setLabelText("A\xFF");
+  presenter.stageRowEdit();
+  EXPECT_EQ(cell(rowE, kLabelColumn) + cell(rowE, kTypeIdColumn), kLongLabel + "07");
+  EXPECT_EQ(machine.logged("box "), Lines{"未修改|卷标含有 GBK 无法表示的字符，这一行没有修改。|0x30"});
+}
+
+// Typing in the list finds a row by its letter; where none has it, the selection and the editor stay.
+TEST_F(MainWindow, TypingInTheListFindsARowByItsLetterOrKeepsTheSelection) {
+  start({"q"}, true);
+  EXPECT_EQ(presenter.findRow("f", 0, true, false), rowF);
+  EXPECT_EQ(presenter.findRow("G", rowG, false, false), rowG);
+  EXPECT_EQ(presenter.findRow("D", rowE, true, true), rowD) << "on from the top";
+  EXPECT_EQ(presenter.findRow("D", rowE, true, false), -1);
+  EXPECT_EQ(presenter.findRow("X", 0, true, true), -1);
+  EXPECT_EQ(presenter.findRow("", rowI, true, false), rowI) << "an empty prefix fits the start";
+}
+
+// A GPT disk whose table could not be read shows its protective EE entry: no active box for it.
+TEST_F(MainWindow, AProtectiveEntryOffersNoActiveBox) {
+  machine.disks[1].put(typeAt(0, 0), std::string("\xEE"));
+  start({"q"}, true);
+  view.clickRow(rowG);
+  EXPECT_FALSE(view.activeOn);
+  view.clickRow(rowH);
+  EXPECT_TRUE(view.activeOn);
+}
+
 TEST_F(MainWindow, ContainersAreGreyAndHiddenTypesRedAsStaged) {
   start({"q"}, true);
   EXPECT_EQ(std::make_tuple(colour(rowD), colour(rowExtended), colour(rowH), colour(99)),

@@ -83,18 +83,39 @@ INSTANTIATE_TEST_SUITE_P(Commands, Command, testing::Values(
     Case{"/a 2 1 1", kExitDone, {byteAt(1, bootAt(0, 0), '\x80')}}, Case{"/A +01 1 yes", kExitDone, {byteAt(0, bootAt(0, 0), 0)}},
     Case{"/A 1 4 1", kExitNoSuchPartition}, Case{"", kExitDone}, Case{"/?", kExitDone}, Case{"/list", kExitDone},
     Case{"/X", kExitNotUnderstood}, Case{"/L 1 1 a b", kExitNotUnderstood}, Case{"/? x", kExitNotUnderstood},
-    Case{"/S 0B \"\"", kExitNotUnderstood}));
+    Case{"/S 0B \"\"", kExitNotUnderstood},
+    // A label the file system refuses leaves every copy as it was: no boot sector may say otherwise.
+    Case{"/L 1 3 a.b", kExitWriteFailed, {}, {"F:\\ a.b refused"}},
+    Case{"/S 0B \"longer than eleven\"", kExitWriteFailed, {}, {"F:\\ LONGER THAN ELEVEN refused"}},
+    // The boot sectors get what the file system kept, upper-cased as Windows does it.
+    Case{"/L 1 1 αβａｂ", kExitDone,
+         {bootLabel(0, kBootD, "ΑΒＡＢ"), bootLabel(0, kBootD + 6 * 512, "ΑΒＡＢ"), rootLabel(0, kBootD, "ΑΒＡＢ")},
+         {"D:\\ αβａｂ ok"}},
+    // A hidden partition shows its boot sector's label; named again, the system's copy gets it too.
+    Case{"/L 1 4 HIDDEN", kExitDone, {rootLabel(0, kBootH, "HIDDEN")}, {"H:\\ HIDDEN ok"}, nullptr, 0,
+         [](SimulatedMachine& m) { m.partitionDevices[{0, 2}].label = "OTHER"; }},
+    // A character GBK cannot hold arrives marked, and is never written as a question mark.
+    Case{"/L 1 1 a\xFF" "b", kExitNotUnderstood}, Case{"/M 1 \xFF 07", kExitNotUnderstood}));
+
+// A GPT disk whose table could not be read lists its protective EE entry; it never becomes active.
+TEST(Batch, AProtectiveEntryIsNeverMadeActive) {
+  Bench b([](SimulatedMachine& m) { m.disks[1].put(typeAt(0, 0), std::string("\xEE")); });
+  const CommandResult result = runCommandStep(b.platform, b.list, splitCommandLine("q /A 2 1 1"));
+  EXPECT_EQ(result.exitStatus, kExitNotUnderstood);
+  EXPECT_EQ(result.errorLines, Lines{"GPT 保护分区（EE）没有活动标记: 磁盘 2 主分区 1"});
+  EXPECT_TRUE(b.machine.logged("open ").empty());
+}
 
 // A disk the scan could not read ends the run with status 4 and its line, but a failed write is worse:
 // status 1, the unreadable disk still named.
 TEST(Batch, AnUnreadableDiskGivesStatusFourUnlessAWriteFailed) {
   for (const bool writeFails : {false, true}) {
-    Bench b([](SimulatedMachine& m) { m.setDiskCount(3); });
+    Bench b([](SimulatedMachine& m) { m.addDisk(2, 1 << 20).faults = {{FaultOn::Open}}; });
     if (writeFails) b.machine.disks[0].faults = {{FaultOn::Write, kEbr2}};
     const CommandResult result = runCommandStep(b.platform, b.list, splitCommandLine("q /F 0B 0C"));
     EXPECT_EQ(result.exitStatus, writeFails ? kExitWriteFailed : kExitDiskUnreadable);
     ASSERT_EQ(result.errorLines.size(), writeFails ? 2u : 1u);
-    EXPECT_EQ(result.errorLines.front(), "磁盘 3 无法读取（设备不存在）");
+    EXPECT_EQ(result.errorLines.front(), "磁盘 3 无法读取（拒绝访问，请以管理员身份运行）");
     EXPECT_EQ(b.unexpectedBytes(writeFails ? std::vector<ByteChange>{} : std::vector<ByteChange>{byteAt(0, typeAt(kEbr2, 0), 0x0C)}), "");
   }
 }

@@ -79,14 +79,33 @@ TEST_F(Scan, ADiskThatCannotBeOpenedOrReadUsesUpItsNumberAndIsNotedWithWhy) {
   machine.disks[6].faults = {{FaultOn::Read, 0, -1, 0, kErrorNotReady}};            // no card in the reader
   machine.disks[7].faults = {{FaultOn::Open, kAnyOffset, -1, 0, kErrorNoMediaInDrive}};
   machine.disks[8].faults = {{FaultOn::Open}};
-  machine.setDiskCount(11);  // a disk the registry lists, not there
   scan();
   scan();  // the second scan's notes replace the first's
   EXPECT_EQ(column(kDiskColumn), (Strings{"1", "10"}));
   EXPECT_EQ(unreadableDisksText(list.unreadableDisks),
             "磁盘 2、9 无法读取（拒绝访问，请以管理员身份运行）；磁盘 3 无法读取（无法打开，系统错误 32）；磁盘 4 无法读取（读取第一个扇区失败，"
-            "系统错误 23）；磁盘 5 无法读取（第一个扇区读取不完整）；磁盘 11 无法读取（设备不存在）");
+            "系统错误 23）；磁盘 5 无法读取（第一个扇区读取不完整）");
   EXPECT_EQ(machine.logged("read 3 "), (Strings{"0x0 failed", "0x0 failed"})) << "nothing more of disk 3";
+}
+
+// Windows gives an arriving disk the first free number: after one is removed, disks 0 and 2 may be
+// the registry's two. Numbers are tried past a gap until the count is reached, the list numbers the
+// disks as Windows does, and a number without a disk is no failure; with fewer disks than counted,
+// the search gives up 32 missing numbers on.
+TEST_F(Scan, DisksAreFoundPastGapsInTheirNumbersAndKeepTheirNumbers) {
+  disk(0, table({{0, 0, 0x07, 2048, 2048}}));
+  disk(2, table({{0, 0, 0x0B, 2048, 2048}}));
+  machine.setDiskCount(2);
+  scan();
+  EXPECT_EQ(column(kDiskColumn), (Strings{"1", "3"}));
+  EXPECT_TRUE(list.unreadableDisks.empty());
+  EXPECT_EQ(machine.logged("open "), (Strings{"0 read ok", "1 read failed", "2 read ok"}));
+  machine.setDiskCount(3);
+  machine.log.clear();
+  scan();
+  EXPECT_EQ(column(kDiskColumn), (Strings{"1", "3"}));
+  EXPECT_TRUE(list.unreadableDisks.empty());
+  EXPECT_EQ(machine.logged("open ").size(), 34u) << "numbers 0 to 33: 32 of them missing";
 }
 
 // Hidden FAT32 rows (1B, 1C, BC) take their boot sector's label, trimmed, whatever the volume says;

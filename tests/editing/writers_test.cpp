@@ -41,66 +41,74 @@ TEST(Writers, NoHexByteAStoreLocatingNoEntryAGptRowOrTypeEeIsNeverWrittenAndEver
   l.TypeByteOffset[rowI] = 0x1FE, l.rows[rowI][kKindColumn] = kKindPrimaryActive;
   l.GptList.push_back(GptRecord{rowH, 0, 2, false}), l.rows[rowH][kTypeIdColumn] = "0B";
   l.ScannedTypeId[rowG] = "EE", l.rows[rowG][kTypeIdColumn] = "07";
+  l.rows[rowG][kKindColumn] = kKindPrimaryActive;
   EXPECT_EQ(failures(b.list, applyChanges(b.platform, b.list)),
             (Lines{"磁盘 1 分区 1：分区标记 \"ee\" 未写入（EE 是 GPT 保护分区的类型，不能写入或替换）",
                    "磁盘 1 扩展 0F：分区标记 \"a??b\" 未写入（分区标记无效）",
                    "磁盘 1 分区 2：分区标记 \"\" 未写入（分区标记无效）",
                    "磁盘 1 分区 4：分区标记 \"0B\" 未写入（GPT 分区表暂不能修改）",
                    "磁盘 2 分区 1：分区标记 \"07\" 未写入（EE 是 GPT 保护分区的类型，不能写入或替换）",
-                   "磁盘 1 分区 5：活动标记 未写入（分区表已被改动）"}));
+                   "磁盘 1 分区 5：活动标记 未写入（分区表已被改动）",
+                   "磁盘 2 分区 1：活动标记 未写入（EE 是 GPT 保护分区的类型，不能写入或替换）"}));
   EXPECT_EQ(b.machine.log, Lines{"requestClose"}) << "refused before any disk access";
 }
 
-// 11 bytes at 0x47, cut without halving a character, blank-padded, upper-cased, through the volume's
-// own handle (Windows refuses the disk's); the backup only inside the reserved area; only FAT32 of
-// 512-byte sectors at all. Without a letter, where no volume is in the way, through the disk.
-TEST(Writers, ABootSectorLabelIsElevenUpperCaseBytesInTheBootSectorAndABackupInsideTheReservedArea) {
+// The field as given, through the volume's own handle (Windows refuses the disk's); the backup
+// only inside the reserved area; only FAT32 of 512-byte sectors at all, and a refusal only said
+// where the sector is FAT32. Without a letter, where no volume is in the way, through the disk.
+TEST(Writers, ABootSectorLabelGoesIntoTheBootSectorAndABackupInsideTheReservedArea) {
   auto boot = [](unsigned bytesPerSector, unsigned reserved, unsigned backup, const char* type = "FAT32") {
     Sector s = fat32Boot("OLD", backup);
-    return place(s, 0x0B, le(bytesPerSector, 2)), place(s, 0x0E, le(reserved, 2)), place(s, 0x52, type), s;
+    place(s, 0x0B, le(bytesPerSector, 2));
+    place(s, 0x0E, le(reserved, 2));
+    place(s, 0x52, type);
+    return s;
   };
   const std::uint64_t six = kBootD + 6 * 512;
-  const Lines both = cycle("D:", kBootD) + cycle("D:", six), one = cycle("D:", kBootD), none = cycle("D:", kBootD, "512", "");
+  const Lines both = cycle("D:", kBootD) + cycle("D:", six);
+  const Lines one = cycle("D:", kBootD);
+  const Lines none = cycle("D:", kBootD, "512", "");
+  const BootLabelField data{"DATA       ", std::nullopt};
+  const BootLabelField refused{"", FailureReason::LabelNotInOemCodePage};
   struct Case {
-    const char* label;
-    std::string stored;
+    BootLabelField field;
     Sector boot, atSix;
     Lines log;
     unsigned copies;
     std::string failure;
   };
   const Case cases[] = {
-      {"data", "DATA       ", boot(512, 32, 6), boot(512, 32, 6), both, 2, ""},
-      {"Fifteen-bytes!!", "FIFTEEN-BYT", boot(512, 32, 6), boot(512, 32, 6), both, 2, ""},
-      {"数据d", "数据D      ", boot(512, 32, 6), boot(512, 32, 6), both, 2, ""},
-      {"ABCDEFGHIJ卷", "ABCDEFGHIJ ", boot(512, 32, 6), boot(512, 32, 6), both, 2, ""},
-      {"ab数据卷标五", "AB数据卷标 ", boot(512, 32, 0), boot(512, 32, 0), one, 1, ""},
-      {"new", "NEW        ", boot(512, 32, 0xFFFF), boot(512, 32, 6), one, 1, ""},  // FFFF: none
-      {"new", "NEW        ", boot(512, 6, 6), boot(512, 6, 6), one, 1, ""},         // sector 6 of 6 reserved is data
-      {"new", "NEW        ", boot(512, 32, 6), Sector{}, one + cycle("D:", six, "512", ""), 1,
-       "备份引导区卷标 未写入（引导区不是 FAT32）"},
-      {"new", "", boot(4096, 32, 6), boot(4096, 32, 6), none, 0, "引导区卷标 未写入（引导区的扇区不是 512 字节）"},
-      {"new", "NEW        ", boot(512, 32, 0, "fat32"), Sector{}, one, 1, ""},
-      {"new", "", ntfsBoot(), Sector{}, none, 0, ""}};  // nothing of ours there, nothing reported
+      {data, boot(512, 32, 6), boot(512, 32, 6), both, 2, ""},
+      {data, boot(512, 32, 0), boot(512, 32, 0), one, 1, ""},
+      {data, boot(512, 32, 0xFFFF), boot(512, 32, 6), one, 1, ""},  // FFFF: none
+      {data, boot(512, 6, 6), boot(512, 6, 6), one, 1, ""},         // sector 6 of 6 reserved is data
+      {data, boot(512, 32, 6), Sector{}, one + cycle("D:", six, "512", ""), 1, "备份引导区卷标 未写入（引导区不是 FAT32）"},
+      {data, boot(4096, 32, 6), boot(4096, 32, 6), none, 0, "引导区卷标 未写入（引导区的扇区不是 512 字节）"},
+      {data, boot(512, 32, 0, "fat32"), Sector{}, one, 1, ""},
+      {refused, boot(512, 32, 6), boot(512, 32, 6), none, 0, "引导区卷标 未写入（卷标含有系统 OEM 代码页没有的字符）"},
+      {refused, ntfsBoot(), Sector{}, none, 0, ""},  // nothing of ours there, nothing reported
+      {data, ntfsBoot(), Sector{}, none, 0, ""}};
   for (const auto& c : cases) {
     Bench b;
-    b.machine.disks[0].put(kBootD, c.boot), b.machine.disks[0].put(six, c.atSix);
+    b.machine.disks[0].put(kBootD, c.boot);
+    b.machine.disks[0].put(six, c.atSix);
     b.before = b.machine.contents();
     ChangeReport report;
-    writeBootSectorLabel(b.platform, b.list, rowD, c.label, report);
+    writeBootSectorLabel(b.platform, b.list, rowD, c.field, report);
     EXPECT_EQ(failures(b.list, report), c.failure.empty() ? Lines{} : Lines{"磁盘 1 分区 1：" + c.failure});
     EXPECT_EQ(b.machine.log, c.log);
-    const std::vector<ByteChange> changes{{0, kBootD + 0x47, c.stored}, {0, six + 0x47, c.stored}};
-    EXPECT_EQ(b.unexpectedBytes({changes.begin(), changes.begin() + c.copies}), "") << c.label;
+    const std::vector<ByteChange> changes{{0, kBootD + 0x47, c.field.bytes}, {0, six + 0x47, c.field.bytes}};
+    EXPECT_EQ(b.unexpectedBytes({changes.begin(), changes.begin() + c.copies}), "") << c.failure;
   }
   Bench b;  // an offset text the scan never writes is not read leniently as another sector
   b.list.BootSectorOffsetText[rowD] = "00000000ZZZZ";
   ChangeReport report;
-  writeBootSectorLabel(b.platform, b.list, rowD, "new", report);
+  writeBootSectorLabel(b.platform, b.list, rowD, data, report);
   EXPECT_EQ(failures(b.list, report), Lines{"磁盘 1 分区 1：引导区卷标 未写入（读取扇区失败）"});
   Bench c;
-  c.machine.defined.clear(), c.list.rows[rowH][kDriveLetterColumn] = "";
-  writeBootSectorLabel(c.platform, c.list, rowH, "hidden2", report);
+  c.machine.defined.clear();
+  c.list.rows[rowH][kDriveLetterColumn] = "";
+  writeBootSectorLabel(c.platform, c.list, rowH, {"HIDDEN2    ", std::nullopt}, report);
   EXPECT_EQ(b.machine.log + c.machine.log, cycle("0", kBootH)) << "nothing read for the first; the second through the disk";
   EXPECT_EQ(c.unexpectedBytes({{0, kBootH + 0x47, "HIDDEN2    "}}), "");
 }
@@ -129,7 +137,7 @@ TEST(ApplyChanges, PassesRunTypesThenFlagsThenLabelsAndEachWrittenTableIsReadAga
             (Lines{"磁盘 1 分区 1：分区标记 \"0B\" 未写入（打开磁盘失败）",
                    "磁盘 1 分区 3：引导区卷标 未写入（打开磁盘失败）", "磁盘 1 分区 5：卷标 未写入（分区没有盘符）",
                    "磁盘 2 分区 1：卷标 未写入（卷标被系统拒绝）"}));
-  EXPECT_EQ(c.unexpectedBytes({{1, kBootG + 0x47, "SPARE2     "}, rootLabel(0, kBootF, "LOST")}), "") << "the rest is still made";
+  EXPECT_EQ(c.unexpectedBytes({rootLabel(0, kBootF, "LOST")}), "") << "the rest is still made; nothing of a refused label";
 }
 }  // namespace
 }  // namespace quenbolt

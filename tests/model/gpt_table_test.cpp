@@ -84,6 +84,13 @@ TEST(GptReader, AHostilePrimaryIsRefusedAtItsCheckAndTheBackupServesAndABackupIs
     EXPECT_TRUE(table && table->copy == GptCopy::Backup && table->partitions.size() == 4) << c.what;
     EXPECT_EQ(lbas, run(run(c.readsArray ? run({1}, 2, 32) : Lbas{1}, kBackup, 1), kLastUsable + 1, 32)) << c.what;
   }
+  // An intact primary header whose alternate LBA leads to no copy, before an array that fails its
+  // CRC: the backup is still found at the disk's last sector.
+  make({{h + kGptAlternateLbaField, kBackup - 100, 8}}, 1, 2);
+  d.put(33 * 512 + 511, le(1, 1));
+  const std::optional<GptTable> found = read();
+  EXPECT_TRUE(found && found->copy == GptCopy::Backup && found->partitions.size() == 4);
+  EXPECT_EQ(lbas, run(run(run(run({1}, 2, 32), kBackup - 100, 1), kBackup, 1), kLastUsable + 1, 32));
   const struct { const char* what; Fields fields; } backup[] = {
       {"own LBA", {{b + kGptMyLbaField, 1, 8}}}, {"usable range from LBA 1", {{b + kGptFirstUsableLbaField, 1, 8}}},
       {"usable range over its header", {{b + kGptLastUsableLbaField, kBackup, 8}, {b + kGptEntryArrayLbaField, 2, 8}}},

@@ -41,8 +41,12 @@ std::vector<Part> partsOf(const SimulatedMachine& m, std::vector<unsigned>& unre
   std::vector<Part> parts;
   const auto count = m.enumValues.find("COUNT");
   const auto* n = count == m.enumValues.end() ? nullptr : std::get_if<std::uint32_t>(&count->second);
-  for (unsigned disk = 0; n && *n < 0x80000000u && disk < *n; ++disk) {
-    if (!m.disks.count(disk)) {
+  // Numbers are tried past missing ones until the count of disks is found or 32 were missing.
+  for (unsigned disk = 0, found = 0; n && *n < 0x80000000u && found < *n && disk - found < 32; ++disk) {
+    if (!m.disks.count(disk)) continue;
+    ++found;
+    const auto& faults = m.disks.at(disk).faults;
+    if (std::any_of(faults.begin(), faults.end(), [](const Fault& f) { return f.on == FaultOn::Open && f.nth == 0; })) {
       unreadable.push_back(disk);
       continue;
     }
@@ -85,8 +89,12 @@ void buildRandomMachine(Chooser& c, SimulatedMachine& m) {
   std::string letters = "CDEFGHIJKLMNOPQRSTUVWXYZ";
   const unsigned disks = 1 + c.below(3);
   for (unsigned n = 0; n < disks; ++n) {
-    if (c.chance(4)) continue;  // listed in the registry, but not there
+    if (c.chance(4)) continue;  // a gap in the numbers, left by a disk removed
     SimulatedDisk& d = m.addDisk(n, c.chance(50) ? 1ull << 30 : 1ull << 42);
+    if (c.chance(4)) {  // there, but it does not open: the program does not run as administrator
+      d.faults = {{FaultOn::Open}};
+      continue;
+    }
     auto put = [&d](std::uint64_t at, const Sector& s) { if (at <= d.size - 512) d.put(at, s); };
     auto boot = [&] { return static_cast<std::uint8_t>(c.chance(75) ? 0 : c.chance(90) ? 0x80 : c.below(256)); };
     std::vector<std::pair<std::uint64_t, std::uint32_t>> partitions;  // starts and sizes, in bytes and sectors
@@ -205,6 +213,7 @@ std::vector<std::string> checkBatchRun(const SimulatedMachine& before, const Sim
       return q.primary && q.disk == disk && std::to_string(q.system) == upperAscii(args[2]);
     });
     if (p == parts.end()) return refused(unreadableNamed(std::to_string(disk + 1)) ? kUnreadable : kNoSuchPartition);
+    if (p->type == 0xEE) return refused(kRefused);  // a protective entry never boots
     if ((args[3] == "1") != (p->boot == 0x80)) writes.push_back({p->disk, p->typeAt - 4, args[3] == "1" ? "\x80" : std::string(1, '\0')});
   }
 

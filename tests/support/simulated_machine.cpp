@@ -57,7 +57,10 @@ class SimulatedHandle : public DiskHandle {
       : m_(m), disk_(disk), access_(access), letter_(letter), base_(base), name_(letter ? std::string(1, letter) + ":" : std::to_string(disk)) {
     ++m_.openHandles;
   }
-  ~SimulatedHandle() override { --m_.openHandles, m_.log.push_back("close " + name_); }
+  ~SimulatedHandle() override {
+    --m_.openHandles, m_.log.push_back("close " + name_);
+    if (m_.whenClosed) m_.whenClosed();
+  }
   std::optional<std::uint64_t> lengthBytes() override {
     return m_.disks.at(disk_).lengthKnown ? std::optional<std::uint64_t>(m_.disks.at(disk_).size) : std::nullopt;
   }
@@ -165,9 +168,9 @@ bool SimulatedMachine::writeAllowed(unsigned disk, char letter, std::uint64_t at
     const std::uint64_t reserved = v && isFat(v->fileSystem) && le16(bpb, 0x0B) == 512 && le16(bpb, 0x0E) ? le16(bpb, 0x0E) * 512ull : 512;
     return v && at >= v->start && at - v->start < reserved && size <= reserved - (at - v->start);
   }
-  for (char l = 'A'; l <= 'Z'; ++l) {  // a disk handle: outside every mounted volume
+  for (char l = 'A'; l <= 'Z'; ++l) {  // a disk handle: outside every volume with a file system
     const SimulatedVolume* v = volume(l);
-    if (v && v->disk == disk && at < v->start + v->length && v->start < at + size) return false;
+    if (v && upperAscii(v->fileSystem) != "RAW" && v->disk == disk && at < v->start + v->length && v->start < at + size) return false;
   }
   return true;
 }
@@ -191,35 +194,88 @@ SimulatedVolume* SimulatedMachine::at(const std::string& path, bool backslash) {
   return letterOf(path, backslash) ? volume(letterOf(path, backslash)) : nullptr;
 }
 
-bool SimulatedMachine::setVolumeLabel(const std::string& rootPath, const std::string& label) {
-  SimulatedVolume* v = at(rootPath, true);
-  std::string stored = label;
-  bool ok = v && !v->refusesLabel;
-  if (ok && isFat(v->fileSystem)) {  // what the FAT driver takes, and how it keeps it
-    stored = upperAscii(label);
-    for (std::size_t i = 0; i < stored.size(); ++i) {
-      if (static_cast<unsigned char>(stored[i]) >= 0x81 && static_cast<unsigned char>(stored[i]) <= 0xFE) ++i;
-      else ok &= static_cast<unsigned char>(stored[i]) >= 0x20 && !std::strchr("\"*+,./:;<=>?[\\]|", stored[i]);
+std::optional<std::string> SimulatedMachine::fatDriverLabel(const std::string& label) const {
+  // Lower-case GBK runs and how far above them their capitals lie: ａ-ｚ, α-ω, а-я.
+  struct Run {
+    unsigned lead, first, last, down;
+  };
+  const Run runs[] = {{0xA3, 0xE1, 0xFA, 0x20}, {0xA6, 0xC1, 0xD8, 0x20}, {0xA7, 0xD1, 0xF1, 0x30}};
+  std::string stored;
+  for (std::size_t i = 0; i < label.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(label[i]);
+    if (byte >= 0x81 && byte <= 0xFE && i + 1 < label.size()) {
+      if (oemCp != 936) return std::nullopt;  // no other OEM code page here holds more than ASCII
+      auto trail = static_cast<unsigned char>(label[++i]);
+      for (const Run& run : runs) {
+        if (byte == run.lead && trail >= run.first && trail <= run.last) trail -= run.down;
+      }
+      stored += static_cast<char>(byte);
+      stored += static_cast<char>(trail);
+    } else if (byte < 0x20 || byte >= 0x80 || std::strchr("\"*+,./:;<=>?[\\]|", byte)) {
+      return std::nullopt;
+    } else {
+      stored += static_cast<char>(byte >= 'a' && byte <= 'z' ? byte - 32 : byte);
     }
-    stored.erase(stored.find_last_not_of(' ') + 1);
-    ok = ok && label.size() <= 11 && (upperAscii(v->fileSystem) != "FAT32" || writeRootLabel(v->disk, v->start, stored));
   }
-  if (ok) v->label = stored;
-  log.push_back("label " + rootPath + " " + label + (ok ? " ok" : " refused"));
-  return ok;
+  stored.erase(stored.find_last_not_of(' ') + 1);
+  if (stored.size() > 11 || (!stored.empty() && stored[0] == ' ')) return std::nullopt;
+  return stored;
 }
 
-// The FAT32 driver keeps the label in the root directory: in its label entry, which on the volumes
-// tests make (by mkfs.fat, or fat32Boot with an empty root) is the first entry.
+SetLabelOutcome SimulatedMachine::setVolumeLabel(const std::string& rootPath, const std::string& label) {
+  SimulatedVolume* v = at(rootPath, true);
+  SetLabelOutcome outcome = v && !v->refusesLabel ? SetLabelOutcome::Set : SetLabelOutcome::Refused;
+  std::optional<std::string> stored = label;
+  if (outcome == SetLabelOutcome::Set && upperAscii(v->fileSystem) == "RAW") {
+    outcome = SetLabelOutcome::NoFileSystem;
+  } else if (outcome == SetLabelOutcome::Set && isFat(v->fileSystem)) {
+    stored = fatDriverLabel(label);
+    const bool fat32 = upperAscii(v->fileSystem) == "FAT32";
+    if (!stored || (fat32 && !writeRootLabel(v->disk, v->start, *stored))) outcome = SetLabelOutcome::Refused;
+  }
+  if (outcome == SetLabelOutcome::Set) v->label = *stored;
+  const char* said[] = {" ok", " refused", " unrecognised"};
+  log.push_back("label " + rootPath + " " + label + said[static_cast<int>(outcome)]);
+  return outcome;
+}
+
+OemLabel SimulatedMachine::oemLabel(const std::string& rootPath) {
+  const SimulatedVolume* v = at(rootPath, true);
+  if (!v || v->noInformation) return OemLabel{OemLabel::Unreadable, ""};
+  for (unsigned char c : v->label) {
+    if (c >= 0x80 && oemCp != 936) return OemLabel{OemLabel::NotInOemCodePage, ""};
+  }
+  return OemLabel{OemLabel::Read, v->label};
+}
+
+// The FAT32 driver keeps the label in the root directory: in its label entry, or a new one in the
+// first free entry of the root's first cluster; no label, no entry. Windows dates a new entry; here
+// the date stays zero.
 bool SimulatedMachine::writeRootLabel(unsigned index, std::uint64_t start, const std::string& label) {
   const std::string b = disks.at(index).bytes(start, 512);
   const std::uint64_t root = le16(b, 0x2C) | le16(b, 0x2E) << 16, fat = le16(b, 0x24) | std::uint64_t{le16(b, 0x26)} << 16;
   if (upperAscii(b.substr(0x52, 5)) != "FAT32" || le16(b, 0x0B) != 512 || !b[0x0D] || root < 2) return true;
   const unsigned fats = static_cast<unsigned char>(b[0x10]), clusterSectors = static_cast<unsigned char>(b[0x0D]);
-  const std::uint64_t entry = start + (le16(b, 0x0E) + fats * fat + (root - 2) * clusterSectors) * 512;
-  if (entry + 32 > disks[index].size) return false;
-  disks[index].put(entry, (label + std::string(11, ' ')).substr(0, 11) + "\x08");
-  log.push_back("fat " + std::to_string(index) + " " + hexText(entry) + " 12");
+  const std::uint64_t first = start + (le16(b, 0x0E) + fats * fat + (root - 2) * clusterSectors) * 512;
+  const std::uint64_t end = first + clusterSectors * 512ull;
+  if (end > disks[index].size) return false;
+  std::optional<std::uint64_t> entry, free;
+  for (std::uint64_t at = first; at < end && !entry; at += 32) {
+    const std::string e = disks[index].bytes(at, 32);
+    const auto name = static_cast<unsigned char>(e[0]), attributes = static_cast<unsigned char>(e[11]);
+    if ((name == 0 || name == 0xE5) && !free) free = at;
+    if (name == 0) break;
+    if (name != 0xE5 && attributes != 0x0F && (attributes & 0x08)) entry = at;
+  }
+  if (label.empty()) {
+    if (entry) disks[index].put(*entry, "\xE5");
+    return true;
+  }
+  if (!entry && !free) return false;
+  std::string name = (label + std::string(11, ' ')).substr(0, 11);
+  if (static_cast<unsigned char>(name[0]) == 0xE5) name[0] = 0x05;
+  disks[index].put(entry ? *entry : *free, name + "\x08");
+  log.push_back("fat " + std::to_string(index) + " " + hexText(entry ? *entry : *free) + " 12");
   return true;
 }
 

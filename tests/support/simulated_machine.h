@@ -4,9 +4,12 @@
 // only the bytes inside it; a handle opened for reading refuses writes; a taken letter cannot be
 // defined again. And the rules Wine lacks: since Vista a disk handle may not write into a mounted
 // volume (temporary letters included), a volume's own handle only into its reserved area (FAT:
-// BPB_RsvdSecCnt sectors, else its first sector); SetVolumeLabel on FAT upper-cases, refuses more
-// than 11 bytes or a character FAT forbids, and on FAT32 writes the root-directory label entry.
-// Faults planted on a disk apply to every handle that reaches its sectors. One log holds each disk
+// BPB_RsvdSecCnt sectors, else its first sector), and a volume with no file system ("RAW") is no
+// volume in the way; SetVolumeLabel on FAT upper-cases as Windows does (a to z, ａ to ｚ, α to ω,
+// а to я), refuses more than 11 bytes in the OEM code page (GetOEMCP: 936, or another that holds
+// only ASCII here), a character the OEM code page lacks, one FAT forbids or a leading blank, and on
+// FAT32 keeps the label in the root directory's label entry (in the first cluster), the only copy
+// it writes; on "RAW" it answers that the volume is not recognised. Faults planted on a disk apply to every handle that reaches its sectors. One log holds each disk
 // access (offsets on the disk, also through a volume) and each call that changes something or talks
 // to the user, in order: "open 0 read ok", "open D: readwrite failed", "read 0 0x200 512|failed",
 // "write D: 0x100000 100" (short), "close 0", "label D:\ DATA ok|refused", "fat 0 0x1040000 12" (the
@@ -51,12 +54,13 @@ inline Sector table(std::initializer_list<Entry> entries, bool signature = true)
 }
 
 // A FAT32 boot sector: 512-byte sectors, 8 to a cluster, 32 reserved ones, two FATs of 1024 sectors,
-// the root directory in cluster 2 (kFat32RootSector sectors in), BPB_BkBootSec `backup` (0: none);
-// `label` at 0x47 as given, blank-padded, not upper-cased.
+// the root directory in cluster 2 (kFat32RootSector sectors in), 100000 sectors in all,
+// BPB_BkBootSec `backup` (0: none); `label` at 0x47 as given, blank-padded, not upper-cased.
 constexpr std::uint64_t kFat32RootSector = 32 + 2 * 1024;
 inline Sector fat32Boot(const std::string& label, unsigned backup = 0) {
   Sector s{};
   place(s, 0, "\xEB\x58\x90MSDOS5.0" + le(512, 2) + "\x08" + le(32, 2) + "\x02");
+  place(s, 0x20, le(100000, 4));
   place(s, 0x24, le(1024, 4) + le(0, 4) + le(2, 4) + le(0, 2) + le(backup, 2));
   place(s, 0x42, "\x29" + le(0x1234ABCD, 4) + (label + std::string(11, ' ')).substr(0, 11) + "FAT32   ");
   return place(s, 0x1FE, "\x55\xAA"), s;
@@ -135,9 +139,11 @@ class SimulatedMachine : RawDisks, Registry, Volumes, DosDevices, SystemInfo, Ui
   std::map<std::pair<unsigned, unsigned>, SimulatedVolume> partitionDevices;
   std::vector<std::pair<char, std::string>> defined;  // DefineDosDevice names, in order
   std::uint32_t rawVersion = 0x1DB10106;  // GetVersion: 6.1, build 7601
+  unsigned oemCp = 936;                    // GetOEMCP: a Chinese Windows
   bool rereadFails = false;
   Cursor cursor = Cursor::Arrow;
   std::function<void()> whileBoxOpen;  // runs inside a message box's own message loop
+  std::function<void()> whenClosed;    // runs after each handle's close: another program's turn
   unsigned openHandles = 0;
   std::vector<std::string> log;
 
@@ -167,13 +173,15 @@ class SimulatedMachine : RawDisks, Registry, Volumes, DosDevices, SystemInfo, Ui
     return v && !v->noFreeSpace ? std::optional<std::uint64_t>(v->freeBytes) : std::nullopt;
   }
   std::optional<ClusterFreeSpace> diskFreeSpace(const std::string&) override { return std::nullopt; }  // the newer call is there
-  bool setVolumeLabel(const std::string& rootPath, const std::string& label) override;
+  SetLabelOutcome setVolumeLabel(const std::string& rootPath, const std::string& label) override;
+  OemLabel oemLabel(const std::string& rootPath) override;
   std::uint32_t logicalDrives() override;
   std::uint32_t lettersInUse() const;
   bool defineRawTarget(const std::string& name, const std::string& target) override;
   bool removeDefinition(const std::string& name) override;
   std::uint32_t getVersion() override { return rawVersion; }
   std::optional<OsVersion> getVersionEx() override { return OsVersion{2, 6, 1, 7601}; }
+  unsigned oemCodePage() override { return oemCp; }
   void setCursor(Cursor c) override { cursor = c; }
   void setStatusText(const std::string& text) override { log.push_back("status " + text); }
   void requestClose() override { log.push_back("requestClose"); }
@@ -182,6 +190,9 @@ class SimulatedMachine : RawDisks, Registry, Volumes, DosDevices, SystemInfo, Ui
 
   bool writeAllowed(unsigned disk, char letter, std::uint64_t at, std::size_t size);
   bool writeRootLabel(unsigned disk, std::uint64_t start, const std::string& label);
+  // The label as the FAT driver keeps it (upper-cased the Windows way, in the OEM code page), or
+  // nothing when the driver refuses it.
+  std::optional<std::string> fatDriverLabel(const std::string& label) const;
 };
 
 // The bytes in which two sets of disk contents differ, as disk and offset; absent sectors are zeros.

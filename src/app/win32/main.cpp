@@ -22,8 +22,9 @@ constexpr int kExitNoWindow = 9;
 constexpr int kExitInternalError = 10;
 
 // The command line as GBK. Read in UTF-16 and converted explicitly, so that a Chinese label
-// given on the command line arrives intact whatever the system's ANSI code page is.
-std::string commandLineText() { return quenbolt::win32::narrow(GetCommandLineW()); }
+// given on the command line arrives intact whatever the system's ANSI code page is; a character
+// GBK cannot hold is marked, and the command step refuses the argument that holds it.
+std::string commandLineText() { return quenbolt::win32::narrowMarking(GetCommandLineW()); }
 
 int run() {
   using namespace quenbolt;

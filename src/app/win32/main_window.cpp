@@ -285,6 +285,16 @@ LRESULT MainWindow::onNotify(const NMHDR& header, LPARAM lParam) {
     case LVN_GETDISPINFOW:
       onListDisplayInfo(*reinterpret_cast<NMLVDISPINFOW*>(lParam));
       return 0;
+    case LVN_ODFINDITEMW: {
+      // Unanswered (0), the list jumps to row 0 on every key typed into it, and that row's
+      // values replace whatever the editor holds.
+      const NMLVFINDITEMW& find = *reinterpret_cast<const NMLVFINDITEMW*>(lParam);
+      if (!(find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.lvfi.psz) return -1;
+      const std::size_t start = find.iStart > 0 ? static_cast<std::size_t>(find.iStart) : 0;
+      return presenter_.findRow(win32::narrowMarking(find.lvfi.psz), start,
+                                (find.lvfi.flags & LVFI_PARTIAL) != 0,
+                                (find.lvfi.flags & LVFI_WRAP) != 0);
+    }
   }
   return 0;
 }

@@ -13,7 +13,7 @@ std::string Window::text() const {
   std::wstring wide(static_cast<std::size_t>(length) + 1, L'\0');
   const int copied = GetWindowTextW(hwnd_, &wide[0], length + 1);
   wide.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-  return narrow(wide);
+  return narrowMarking(wide);
 }
 
 SIZE textExtent(HFONT font, const std::string& gbk) {

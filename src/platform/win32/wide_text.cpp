@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "model/gbk_text.h"
+
 namespace quenbolt {
 namespace win32 {
 
@@ -29,7 +31,51 @@ std::string fromWide(UINT codePage, const std::wstring& wide) {
   return text;
 }
 
+// One character (one or two UTF-16 units) in `codePage`, or nothing without an exact equivalent.
+std::optional<std::string> characterIn(UINT codePage, const wchar_t* units, int count) {
+  char bytes[8] = {};
+  BOOL usedDefault = FALSE;
+  const int length = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, units, count, bytes,
+                                         sizeof bytes, nullptr, &usedDefault);
+  if (length <= 0 || usedDefault) return std::nullopt;
+  return std::string(bytes, static_cast<std::size_t>(length));
+}
+
+bool isHighSurrogate(wchar_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+
+// Calls `each` with every character of `wide` converted, or nothing where it has no equivalent.
+template <typename Each>
+void forEachCharacter(UINT codePage, const std::wstring& wide, Each each) {
+  for (std::size_t i = 0; i < wide.size();) {
+    const int count = isHighSurrogate(wide[i]) && i + 1 < wide.size() ? 2 : 1;
+    each(characterIn(codePage, wide.data() + i, count));
+    i += static_cast<std::size_t>(count);
+  }
+}
+
 }  // namespace
+
+std::string narrowMarking(const std::wstring& wide) {
+  std::string text;
+  forEachCharacter(kGbk, wide, [&text](const std::optional<std::string>& character) {
+    text += character ? *character : std::string(1, kNoGbkCharacter);
+  });
+  return text;
+}
+
+std::optional<std::string> narrowExactly(const std::wstring& wide, unsigned codePage) {
+  std::string text;
+  bool exact = true;
+  forEachCharacter(codePage, wide, [&](const std::optional<std::string>& character) {
+    if (character) {
+      text += *character;
+    } else {
+      exact = false;
+    }
+  });
+  if (!exact) return std::nullopt;
+  return text;
+}
 
 std::wstring widen(const std::string& gbk) { return toWide(gbk, 0).value_or(std::wstring()); }
 

@@ -38,7 +38,8 @@ class Win32Volumes : public Volumes {
   bool hasDiskFreeSpaceEx() override;
   std::optional<std::uint64_t> diskFreeSpaceEx(const std::string& path) override;
   std::optional<ClusterFreeSpace> diskFreeSpace(const std::string& path) override;
-  bool setVolumeLabel(const std::string& rootPath, const std::string& label) override;
+  SetLabelOutcome setVolumeLabel(const std::string& rootPath, const std::string& label) override;
+  OemLabel oemLabel(const std::string& rootPath) override;
   std::uint32_t logicalDrives() override;
 };
 
@@ -52,6 +53,7 @@ class Win32SystemInfo : public SystemInfo {
  public:
   std::uint32_t getVersion() override;
   std::optional<OsVersion> getVersionEx() override;
+  unsigned oemCodePage() override;
 };
 
 // Needs the main window once it exists; until then message boxes have no owner, close requests

@@ -11,4 +11,6 @@ std::optional<OsVersion> Win32SystemInfo::getVersionEx() {
   return OsVersion{info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber};
 }
 
+unsigned Win32SystemInfo::oemCodePage() { return GetOEMCP(); }
+
 }  // namespace quenbolt

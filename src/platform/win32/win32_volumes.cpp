@@ -95,11 +95,26 @@ std::optional<ClusterFreeSpace> Win32Volumes::diskFreeSpace(const std::string& p
   return ClusterFreeSpace{sectorsPerCluster, bytesPerSector, freeClusters, totalClusters};
 }
 
-bool Win32Volumes::setVolumeLabel(const std::string& rootPath, const std::string& label) {
+SetLabelOutcome Win32Volumes::setVolumeLabel(const std::string& rootPath, const std::string& label) {
   // A label that is no GBK text could only reach the volume with characters substituted.
   const std::optional<std::wstring> wide = win32::widenExactly(label);
-  if (!wide) return false;
-  return SetVolumeLabelW(win32::widen(rootPath).c_str(), wide->c_str()) != FALSE;
+  if (!wide) return SetLabelOutcome::Refused;
+  if (SetVolumeLabelW(win32::widen(rootPath).c_str(), wide->c_str())) return SetLabelOutcome::Set;
+  // A partition whose file system Windows does not recognise is mounted as RAW, which keeps no
+  // label: the label can only be written into the partition's own sectors.
+  if (GetLastError() == ERROR_UNRECOGNIZED_VOLUME) return SetLabelOutcome::NoFileSystem;
+  return SetLabelOutcome::Refused;
+}
+
+OemLabel Win32Volumes::oemLabel(const std::string& rootPath) {
+  wchar_t label[256] = {};
+  if (!GetVolumeInformationW(win32::widen(rootPath).c_str(), label, 255, nullptr, nullptr, nullptr,
+                             nullptr, 0)) {
+    return OemLabel{OemLabel::Unreadable, std::string()};
+  }
+  const std::optional<std::string> bytes = win32::narrowExactly(label, GetOEMCP());
+  if (!bytes) return OemLabel{OemLabel::NotInOemCodePage, std::string()};
+  return OemLabel{OemLabel::Read, *bytes};
 }
 
 std::uint32_t Win32Volumes::logicalDrives() { return GetLogicalDrives(); }
