@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Every batch command word and exit status of the real program under Wine, run after run on two
 # disks, each run checked for the exact bytes it changed on both images and for what it said.
-# Under Wine no partition has a drive letter, so "/L" and "/S" can never write a label.
+# Under Wine no partition has a drive letter: "/L" and "/S" write only FAT32 labels, themselves.
 # Usage: batch_commands.sh <path to Quenbolt.exe or Quenbolt64.exe>
 . "$(dirname "${BASH_SOURCE[0]}")/lib/e2e.sh"
 e2e_init "$@"
@@ -60,10 +60,11 @@ case_commands() {
   err='找不到主分区: 磁盘 1 主分区 4' expect 3 "" /A 1 4 1
   expect 3 "" /A 1 3 1                                # a logical partition's number
   expect 3 "" /A 3 1 1
-  expect 1 "" /L 1 4 "my new label"                   # no drive letter to set it through
-  expect 0 "" /L 1 4 HIDDENFAT                        # the label it has: nothing to do
+  # No letter, no FAT32: no way to set a label (FAT32 labels: fat32_labels.sh).
+  err='磁盘 1 分区 2：卷标 未写入（分区没有盘符）' expect 1 "" /L 1 2 "my new label"
+  expect 0 "" /L 1 4 HIDDENFAT                        # the label all its copies hold: nothing to do
   err='找不到分区: 磁盘 1 分区 0' expect 3 "" /L 1 0 x
-  expect 1 "" /S 1c data
+  err='磁盘 1 分区 4：卷标 未写入（卷标含有 FAT 不允许的字符）' expect 1 "" /S 1c a.b
   expect 0 "" /S 0C data                              # no partition of the type
   err='扩展分区没有卷标: /S 0F' expect 2 "" /S 0f DATA
   expect 2 "" /S 05 DATA

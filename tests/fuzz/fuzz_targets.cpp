@@ -5,12 +5,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <set>
 #include <tuple>
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "discovery/boot_sector_label_reader.h"
 #include "discovery/scan_disks.h"
 #include "editing/boot_sector_label_writer.h"
+#include "editing/unmounted_fat32_label_writer.h"
 #include "model/crc32.h"
 #include "model/gpt_table.h"
 #include "support/oracle.h"
@@ -67,7 +69,9 @@ void command(FuzzedDataProvider& in) {
 
 // A row whose disk, offset text, sector, label and faults come from the input: the reader gives a
 // trimmed field; the writer changes only the label field of FAT32 sectors of 512-byte sectors and,
-// reporting no failure, stores there the label as the field holds it.
+// reporting no failure, stores there the field it was given, none when it was given a refusal. The
+// writer of volumes no driver mounted, over a root directory and FAT the input also fills, changes
+// at most the two boot sectors and one directory entry, and never writes without a full read.
 void boot_label(FuzzedDataProvider& in) {
   SimulatedMachine m;
   SimulatedDisk& d = m.addDisk(0, 1ull << 42);
@@ -75,6 +79,11 @@ void boot_label(FuzzedDataProvider& in) {
   Sector s = fat32Boot(in.ConsumeRandomLengthString(16), in.ConsumeIntegralInRange(0, 40));
   if (in.ConsumeBool()) place(s, 0, in.ConsumeBytesAsString(512));
   for (std::uint64_t copy : {at, at + 6 * 512 * in.ConsumeBool()}) if (copy < d.size) d.put(copy, s);
+  // Sectors of the FAT and the root directory's first clusters.
+  for (unsigned extra = in.ConsumeIntegralInRange(0, 4); extra > 0; --extra) {
+    const std::uint64_t sector = at + 512 * in.ConsumeIntegralInRange<std::uint64_t>(32, kFat32RootSector + 40);
+    if (sector < d.size) d.put(sector, in.ConsumeBytesAsString(512));
+  }
   PartitionList list;
   const std::string text = hexText(0x1000000000000 | at).substr(3), label = in.ConsumeRandomLengthString(24);
   list.rows.emplace_back()[kDiskColumn] = in.ConsumeBool() ? "1" : in.ConsumeRandomLengthString(3);
@@ -88,14 +97,25 @@ void boot_label(FuzzedDataProvider& in) {
   m.log.clear();
   const SimulatedMachine old = m;
   ChangeReport report;
-  writeBootSectorLabel(platform, list, 0, label, report);
+  if (in.ConsumeBool()) {
+    writeUnmountedFat32Label(platform, list, 0, label, report);
+    check(m.openHandles == 0 && oracle::writesWithoutFullRead(m.log).empty(), "a handle open, or a write without a full read");
+    std::set<std::uint64_t> sectors;
+    for (const auto& [disk, offset] : differingBytes(old.contents(), m.contents())) sectors.insert(offset / 512);
+    check(sectors.size() <= 3, "more than the boot sectors and one directory sector changed");
+    return;
+  }
+  std::string field = label.substr(0, 11);
+  field.resize(11, ' ');
+  const BootLabelField given{field, in.ConsumeBool() ? std::nullopt : std::optional<FailureReason>(FailureReason::LabelTooLong)};
+  writeBootSectorLabel(platform, list, 0, given, report);
   check(m.openHandles == 0 && oracle::writesWithoutFullRead(m.log).empty(), "a handle open, or a write without a full read");
   auto fat32 = [](const Sector& x) { return upperAscii(std::string(x.begin() + 0x52, x.begin() + 0x57)) == "FAT32" && x[0x0B] == 0 && x[0x0C] == 2; };
   for (const auto& [disk, offset] : differingBytes(old.contents(), m.contents())) {
-    check(fat32(old.disks.at(disk).sector(offset / 512 * 512)) && offset % 512 >= 0x47 && offset % 512 < 0x52,
-          "a byte outside a FAT32 label field changed");
+    check(!given.refusal && fat32(old.disks.at(disk).sector(offset / 512 * 512)) && offset % 512 >= 0x47 && offset % 512 < 0x52,
+          "a byte outside a FAT32 label field changed, or any despite a refusal");
   }
-  check(!named || !fat32(s) || !report.succeeded() || d.bytes(at + 0x47, 11) == oracle::labelField(label), "a label stored unlike the label");
+  check(!named || !fat32(s) || !report.succeeded() || d.bytes(at + 0x47, 11) == field, "a label stored unlike the field");
 }
 
 // NameOf against a plain search: every catalogue ID compared in turn, a to z equal to A to Z.

@@ -9,15 +9,6 @@ namespace {
 enum : int { kDone, kFailed, kRefused, kNoSuchPartition, kUnreadable };  // exit statuses
 struct ByteWrite { unsigned disk; std::uint64_t offset; std::string bytes; };
 
-bool isLead(char c) { return static_cast<unsigned char>(c) >= 0x81 && static_cast<unsigned char>(c) <= 0xFE; }
-
-// The first `max` bytes; one fewer when the cut would leave a lead byte alone at the end.
-std::string cut(const std::string& text, std::size_t max) {
-  std::size_t keep = 0;
-  while (text.size() > max && keep + (isLead(text[keep]) ? 2 : 1) <= max) keep += isLead(text[keep]) ? 2 : 1;
-  return text.size() > max ? text.substr(0, keep) : text;
-}
-
 std::string hex2(unsigned byte) { return hexText(0x100 | byte).substr(3); }
 
 // One or two hexadecimal digits of either case: their value; anything else: -1.
@@ -149,8 +140,6 @@ std::vector<std::string> randomCommand(Chooser& c, const SimulatedMachine& m) {
   else if (args.size() > 1 && c.chance(3)) args.pop_back();
   return args;
 }
-
-std::string labelField(const std::string& label) { return upperAscii((cut(label, 11) + std::string(11, ' ')).substr(0, 11)); }
 
 std::vector<std::string> writesWithoutFullRead(const std::vector<std::string>& log) {
   std::vector<std::string> problems;

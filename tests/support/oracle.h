@@ -48,8 +48,6 @@ std::vector<std::string> randomCommand(Chooser& chooser, const SimulatedMachine&
 // its log empty) into `after` with exit status `status`; `faults`: whether any were planted.
 std::vector<std::string> checkBatchRun(const SimulatedMachine& before, const SimulatedMachine& after,
                                        const std::vector<std::string>& args, int status, bool faults);
-// The 11 bytes a label becomes in a FAT32 boot sector: cut without halving a character, padded, upper-cased.
-std::string labelField(const std::string& label);
 // The writes of the log not preceded, on their handle, by a full read of their sector with no failed read between.
 std::vector<std::string> writesWithoutFullRead(const std::vector<std::string>& log);
 }  // namespace oracle
