@@ -4,6 +4,7 @@
 #include "editing/apply_changes.h"
 #include "editing/boot_sector_label_writer.h"
 #include "model/gbk_text.h"
+#include "model/gpt_types.h"
 #include "model/type_catalogue.h"
 
 namespace quenbolt {
@@ -23,6 +24,9 @@ const char* const kFailureIntro = "以下更改未能写入磁盘:";
 const char* const kNoteCaption = "提示";
 const char* const kNotStagedCaption = "未修改";
 const char* const kNotGbkLabelText = "卷标含有 GBK 无法表示的字符，这一行没有修改。";
+const char* const kNotGptTypeText = "GPT 分区的分区标记应为列表中的四位类型代码，这一行没有修改。";
+const char* const kActiveCaption = "活动";
+const char* const kHiddenCaption = "隐藏";
 
 }  // namespace
 
@@ -30,17 +34,17 @@ void MainWindowPresenter::fillEditor(std::size_t row) {
   const PartitionList& list = state_.list;
   if (row >= list.size()) return;
   const PartitionRow& cells = list.rows[row];
+  const GptRecord* gpt = list.gptRecordOf(row);
 
   view_.setLabelEnabled(!isInGroup(TypeGroup::ExtendedTypes, cells[kTypeIdColumn]));
-  // Nothing here writes a GUID partition table: its type controls are shut, and empty rather than
-  // showing a code the two-character field would cut into an MBR type.
-  const bool gpt = list.gptRecordOf(row) != nullptr;
-  view_.setTypeEnabled(!gpt);
+  view_.setTypeEnabled(true);
+  showTypeChoices(gpt != nullptr);
 
   // The check mark shows the flag the scan found, not the kind column: a staged but unwritten
-  // change of the flag is visible in the row only.
-  view_.setActiveEnabled(false);
-  view_.setActiveChecked(false);
+  // change of the flag is visible in the row only. For a GPT row the box is "隐藏".
+  view_.setActiveCaption(gpt ? kHiddenCaption : kActiveCaption);
+  view_.setActiveEnabled(gpt != nullptr);
+  view_.setActiveChecked(gpt && gpt->hidden());
   // A protective EE entry (a GPT disk whose table could not be read) never gets the flag.
   if (const PrimaryRecord* record = list.primaryRecordOf(row)) {
     view_.setActiveEnabled(!list.isProtectiveEntry(row));
@@ -52,16 +56,27 @@ void MainWindowPresenter::fillEditor(std::size_t row) {
   // Read back: what the field made of the label (cut to its length, through UTF-16 and back) is
   // what it holds while the user leaves it alone.
   labelAsFilled_ = view_.labelText();
-  if (gpt) {
-    view_.setTypeIdText(std::string());
-    view_.clearTypeChoice();
-  } else {
-    view_.setTypeIdText(cells[kTypeIdColumn]);
-  }
+  // A type GUID without a code does not fit the field: it stays empty until a code is chosen.
+  const std::string& type = cells[kTypeIdColumn];
+  view_.setTypeIdText(type.size() <= typeIdLimit() ? type : std::string());
+  if (view_.typeIdText().empty()) view_.clearTypeChoice();
+  typeAsFilled_ = view_.typeIdText();
   const std::string offset =
       row < list.BootSectorOffsetText.size() ? list.BootSectorOffsetText[row] : std::string();
   platform_.ui.setStatusText(kStatusOffsetPrefix + offset);
 }
+
+void MainWindowPresenter::showTypeChoices(bool gpt) {
+  if (gptChoices_ == gpt) return;
+  gptChoices_ = gpt;
+  view_.clearTypeChoices();
+  const std::vector<std::string> entries =
+      gpt ? gptTypeChoiceEntries()
+          : (state_.catalogue ? state_.catalogue->typeChoiceEntries() : std::vector<std::string>());
+  for (const std::string& entry : entries) view_.addTypeChoice(entry);
+}
+
+std::size_t MainWindowPresenter::typeIdLimit() const { return gptChoices_ ? 4 : 2; }
 
 void MainWindowPresenter::keepSelection() {
   if (view_.selectedRow() >= 0) return;
@@ -100,7 +115,7 @@ long MainWindowPresenter::rowTextColour(long row, std::uint32_t& colour) const {
     const PartitionRow& cells = list.rows[static_cast<std::size_t>(row)];
     if (cells[kKindColumn] == kKindExtended) colour = kContainerRowColour;
     if (isInGroup(TypeGroup::HiddenTypes, cells[kTypeIdColumn]) ||
-        cells[kKindColumn] == std::string(kKindGpt) + kKindHiddenSuffix) {
+        cells[kKindColumn] == gptKindText(std::uint64_t{1} << kGptHiddenAttributeBit)) {
       colour = kHiddenTypeRowColour;
     }
   }
@@ -109,20 +124,43 @@ long MainWindowPresenter::rowTextColour(long row, std::uint32_t& colour) const {
 
 void MainWindowPresenter::stageRowEdit() {
   const bool typeEnabled = view_.typeEnabled();
-  if (typeEnabled && view_.typeIdText().size() == 1) view_.setTypeIdText("0" + view_.typeIdText());
-
   const int selected = view_.selectedRow();
   if (selected < 0 || static_cast<std::size_t>(selected) >= state_.list.size()) return;
   const std::size_t row = static_cast<std::size_t>(selected);
-  PartitionRow& cells = state_.list.rows[row];
+  PartitionList& list = state_.list;
+  PartitionRow& cells = list.rows[row];
+  GptRecord* gpt = list.gptRecordOf(row);
+  if (typeEnabled && !gpt && view_.typeIdText().size() == 1) view_.setTypeIdText("0" + view_.typeIdText());
+
   const bool labelEdited = view_.labelEnabled() && view_.labelText() != labelAsFilled_;
   // Staged, such a character would reach the volume as a question mark.
   if (labelEdited && holdsNoGbkCharacter(view_.labelText())) {
     showMessageBox(kNotGbkLabelText, kNotStagedCaption, kMbIconWarning);
     return;
   }
+  // A GPT type is staged only when the field was changed, and only as a code of the list.
+  const bool gptTypeEdited = gpt && typeEnabled && view_.typeIdText() != typeAsFilled_;
+  const std::optional<Guid> gptType =
+      gptTypeEdited && view_.typeIdText().size() == 4 ? gptTypeOf(view_.typeIdText()) : std::nullopt;
+  if (gptTypeEdited && !gptType) {
+    showMessageBox(kNotGptTypeText, kNotStagedCaption, kMbIconWarning);
+    return;
+  }
 
-  if (typeEnabled) {
+  if (gpt) {
+    if (gptType) list.stageGptType(*gpt, *gptType);
+    typeAsFilled_ = view_.typeIdText();
+    // "隐藏" sets or clears hidden and no drive letter together; left as the scan found it, the
+    // attributes stay as scanned.
+    if (view_.activeEnabled()) {
+      const std::uint64_t attributes =
+          view_.activeChecked() == gpt->hidden()
+              ? gpt->attributes
+              : (view_.activeChecked() ? gpt->attributes | kGptHideAttributes
+                                       : gpt->attributes & ~kGptHideAttributes);
+      list.stageGptAttributes(*gpt, attributes);
+    }
+  } else if (typeEnabled) {
     cells[kTypeIdColumn] = view_.typeIdText();
     cells[kFormatNameColumn] =
         state_.catalogue ? state_.catalogue->NameOf(cells[kTypeIdColumn]) : std::string();
@@ -134,8 +172,10 @@ void MainWindowPresenter::stageRowEdit() {
     cells[kLabelColumn] = view_.labelText();
     labelAsFilled_ = cells[kLabelColumn];
   }
-  if (view_.activeEnabled()) cells[kKindColumn] = view_.activeChecked() ? kKindPrimaryActive : kKindPrimary;
-  view_.updateRow(state_.list, row);
+  if (!gpt && view_.activeEnabled()) {
+    cells[kKindColumn] = view_.activeChecked() ? kKindPrimaryActive : kKindPrimary;
+  }
+  view_.updateRow(list, row);
 }
 
 bool MainWindowPresenter::filterTypeIdChar(unsigned character) const {
@@ -146,11 +186,11 @@ bool MainWindowPresenter::filterTypeIdChar(unsigned character) const {
 void MainWindowPresenter::syncTypeChoice() {
   const std::size_t caret = view_.typeIdCaret();
   std::string text = view_.typeIdText();
-  if (text.size() > 2) {
+  if (text.size() > typeIdLimit()) {
     // Raises this handler again, and that inner run selects the item for the two characters
     // left; looking again below changes nothing then. Only hex digits pass the field's filter,
     // but a cut must not leave half a character should anything else get in.
-    view_.setTypeIdText(cutGbk(text, 2));
+    view_.setTypeIdText(cutGbk(text, typeIdLimit()));
     view_.setTypeIdCaret(caret);
     text = view_.typeIdText();
   }

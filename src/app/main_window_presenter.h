@@ -55,13 +55,15 @@ class MainWindowPresenter {
 
   // --- Editor row --------------------------------------------------------------------------
   // "修改": puts the editor's values into the selected row, the label only when the user changed
-  // the field's text. A changed label holding a character GBK cannot hold stages nothing of the
-  // row and says so in a message box.
+  // the field's text. A GPT row stages a changed type code through its record, and "隐藏" as
+  // hidden and no drive letter together (attribute bits 62 and 63), set or cleared. A changed
+  // label holding a character GBK cannot hold, or a GPT type that is no code of the list, stages
+  // nothing of the row and says so in a message box.
   void stageRowEdit();
   // A character typed into TypeIdEdit; false drops it before the field sees it.
   bool filterTypeIdChar(unsigned character) const;
-  // TypeIdEdit changed: keeps it to two bytes, never half a character, and selects the matching
-  // drop-down item.
+  // TypeIdEdit changed: keeps it to two bytes (four for a GPT row's code), never half a character,
+  // and selects the matching drop-down item.
   void syncTypeChoice();
   // LabelEdit changed: keeps it to 32 bytes and puts the caret at the end.
   void limitLabelText();
@@ -92,6 +94,9 @@ class MainWindowPresenter {
 
  private:
   void showMessageBox(const std::string& text, const std::string& caption, unsigned style);
+  // TypeChoiceList shows the GPT types for a GPT row, the catalogue for any other.
+  void showTypeChoices(bool gpt);
+  std::size_t typeIdLimit() const;
 
   Platform& platform_;
   MainWindowView& view_;
@@ -99,6 +104,8 @@ class MainWindowPresenter {
   // The label field's text right after fillEditor put the row's label there (or after "修改"
   // staged it): only a text that differs from it is an edit.
   std::string labelAsFilled_;
+  std::string typeAsFilled_;  // the same for TypeIdEdit
+  bool gptChoices_ = false;   // TypeChoiceList shows the GPT types
   int openMessageBoxes_ = 0;
   bool closeWaiting_ = false;
 };

@@ -48,6 +48,8 @@ class MainWindowView {
   virtual bool activeEnabled() const = 0;
   virtual void setActiveChecked(bool checked) = 0;
   virtual bool activeChecked() const = 0;
+  // The check box's caption: "活动", or "隐藏" for a GPT row.
+  virtual void setActiveCaption(const std::string& caption) = 0;
   virtual void setDriveLetterText(const std::string& text) = 0;
 
   virtual std::string labelText() const = 0;
@@ -70,6 +72,8 @@ class MainWindowView {
 
   // --- TypeChoiceList ----------------------------------------------------------------------
   virtual void addTypeChoice(const std::string& text) = 0;
+  // Removes every item.
+  virtual void clearTypeChoices() = 0;
   virtual std::size_t typeChoiceCount() const = 0;
   virtual std::string typeChoiceText(std::size_t index) const = 0;
   // The selected item, or -1.

@@ -19,8 +19,11 @@ struct CommandWord {
 };
 
 const CommandWord kCommandWords[] = {
-    {"/F", 2}, {"/S", 2}, {"/M", 3}, {"/L", 3}, {"/A", 3}, {"/?", 0}, {"/H", 0}, {"/LIST", 0},
+    {"/F", 2}, {"/S", 2}, {"/M", 3}, {"/L", 3}, {"/A", 3}, {"/G", 3}, {"/?", 0}, {"/H", 0}, {"/LIST", 0},
 };
+
+const char* const kMbrTypeHint = "MBR 分区应为一到两位十六进制数字";
+const char* const kGptTypeHint = "GPT 分区应为四位类型代码（如 0700）或完整的 GUID";
 
 // The longest label "/L" passes on: what a FAT boot sector holds.
 constexpr std::size_t kLabelBytes = 11;
@@ -46,12 +49,19 @@ bool isLoneWord(const std::vector<std::string>& args, const char* a, const char*
   return word == a || (b != nullptr && word == b);
 }
 
-// Type-ID arguments are refused unless they are one or two hexadecimal digits: anything else
-// would be turned into some type byte by guessing, and a wrong type byte can hide a partition.
+// Type arguments are refused unless they are one or two hexadecimal digits (an MBR type ID) or a
+// GPT type's code or GUID: anything else would be turned into some type by guessing, and a wrong
+// type can hide a partition.
+bool acceptType(CommandResult& result, const std::string& id) {
+  if (isTypeIdText(id) || gptTypeOf(id)) return true;
+  refuse(result, kExitNotUnderstood,
+         "分区标记无效: " + shown(id) + "（" + kMbrTypeHint + "，" + kGptTypeHint + "）");
+  return false;
+}
+
 bool acceptTypeId(CommandResult& result, const std::string& id) {
   if (isTypeIdText(id)) return true;
-  refuse(result, kExitNotUnderstood,
-         "分区标记无效: " + shown(id) + "（应为一到两位十六进制数字）");
+  refuse(result, kExitNotUnderstood, "分区标记无效: " + shown(id) + "（" + kMbrTypeHint + "）");
   return false;
 }
 
@@ -131,17 +141,30 @@ void commit(Platform& platform, PartitionList& list, CommandResult& result) {
   }
 }
 
-// "/F ID1 ID2": every partition of type ID1 becomes ID2, containers included.
+// "/F ID1 ID2": every partition of type ID1 becomes ID2, containers included. Two MBR type IDs
+// change MBR and EBR entries only; two GPT types (codes or GUIDs) change GPT entries only.
 void replaceTypeIds(Platform& platform, PartitionList& list, const std::vector<std::string>& args,
                     CommandResult& result) {
   const std::string from = upperCased(args[2]);
   const std::string to = upperCased(args[3]);
-  if (!acceptTypeId(result, from) || !acceptTypeId(result, to)) return;
-  if (refuseProtectiveType(result, from) || refuseProtectiveType(result, to)) return;
-  for (std::size_t row = 0; row < list.rows.size(); ++row) {
-    // A GPT type code is never a two-digit ID, but the rule must not rest on that.
-    if (list.gptRecordOf(row)) continue;
-    if (list.rows[row][kTypeIdColumn] == from) list.rows[row][kTypeIdColumn] = to;
+  if (!acceptType(result, from) || !acceptType(result, to)) return;
+  const std::optional<Guid> gptFrom = gptTypeOf(from);
+  const std::optional<Guid> gptTo = gptTypeOf(to);
+  if (gptFrom && gptTo) {
+    for (GptRecord& record : list.GptList) {
+      if (record.type == *gptFrom) list.stageGptType(record, *gptTo);
+    }
+  } else if (!gptFrom && !gptTo) {
+    if (refuseProtectiveType(result, from) || refuseProtectiveType(result, to)) return;
+    for (std::size_t row = 0; row < list.rows.size(); ++row) {
+      // A GPT type code is never a two-digit ID, but the rule must not rest on that.
+      if (list.gptRecordOf(row)) continue;
+      if (list.rows[row][kTypeIdColumn] == from) list.rows[row][kTypeIdColumn] = to;
+    }
+  } else {
+    refuse(result, kExitNotUnderstood,
+           "/F 的两个分区标记应同为 MBR 分区标记或同为 GPT 分区类型: " + shown(from) + " " + shown(to));
+    return;
   }
   // A disk that could not be read may hold partitions of that type too.
   reportUnreadable(result, list.unreadableDisks);
@@ -166,11 +189,14 @@ void setLabelsOfType(Platform& platform, PartitionList& list,
   commit(platform, list, result);
 }
 
-// "/M disk part ID": the ID goes into the cell as typed; the writer reads either case.
+// "/M disk part ID": an MBR row takes a type ID, which goes into the cell as typed (the writer
+// reads either case); a GPT row takes a GPT type's code or GUID, which its record stages.
 void setTypeId(Platform& platform, PartitionList& list, const std::vector<std::string>& args,
                CommandResult& result) {
   const std::string& id = args[4];
-  if (!acceptTypeId(result, id) || refuseProtectiveType(result, id)) return;
+  if (!acceptType(result, id)) return;
+  const std::optional<Guid> gptType = gptTypeOf(id);
+  if (!gptType && refuseProtectiveType(result, id)) return;
   const std::optional<std::size_t> row =
       findNumberedRow(list, upperCased(args[2]), upperCased(args[3]));
   if (!row) {
@@ -178,8 +204,17 @@ void setTypeId(Platform& platform, PartitionList& list, const std::vector<std::s
     return;
   }
   const std::string partition = "磁盘 " + shown(args[2]) + " 分区 " + shown(args[3]);
-  if (list.gptRecordOf(*row)) {
-    refuse(result, kExitNotUnderstood, "GPT 分区的分区标记暂不能修改: " + partition);
+  if (GptRecord* record = list.gptRecordOf(*row)) {
+    if (!gptType) {
+      refuse(result, kExitNotUnderstood, partition + " 是 GPT 分区，" + kGptTypeHint + ": " + shown(id));
+      return;
+    }
+    list.stageGptType(*record, *gptType);
+    commit(platform, list, result);
+    return;
+  }
+  if (!isTypeIdText(id)) {
+    refuse(result, kExitNotUnderstood, partition + " 是 MBR 分区，" + kMbrTypeHint + ": " + shown(id));
     return;
   }
   if (list.isProtectiveEntry(*row)) {
@@ -187,6 +222,46 @@ void setTypeId(Platform& platform, PartitionList& list, const std::vector<std::s
     return;
   }
   list.rows[*row][kTypeIdColumn] = id;
+  commit(platform, list, result);
+}
+
+// The attributes "/G" gives: one to sixteen hexadecimal digits, "0x" before them or not.
+std::optional<std::uint64_t> attributesOf(const std::string& text) {
+  std::string digits = text;
+  if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+    digits = digits.substr(2);
+  }
+  if (digits.empty() || digits.size() > 16) return std::nullopt;
+  std::uint64_t value = 0;
+  for (char c : digits) {
+    if (!isTypeIdText(std::string(1, c))) return std::nullopt;
+    value = value << 4 | parseHexPrefix(std::string(1, c));
+  }
+  return value;
+}
+
+// "/G disk part HEX": the 64 attribute bits of a GPT partition.
+void setAttributes(Platform& platform, PartitionList& list, const std::vector<std::string>& args,
+                   CommandResult& result) {
+  const std::optional<std::uint64_t> attributes = attributesOf(args[4]);
+  if (!attributes) {
+    refuse(result, kExitNotUnderstood,
+           "GPT 属性无效: " + shown(args[4]) + "（应为一到十六位十六进制数字，可以 0x 开头）");
+    return;
+  }
+  const std::optional<std::size_t> row =
+      findNumberedRow(list, upperCased(args[2]), upperCased(args[3]));
+  if (!row) {
+    reportNoSuchPartition(list, result, args);
+    return;
+  }
+  GptRecord* record = list.gptRecordOf(*row);
+  if (!record) {
+    refuse(result, kExitNotUnderstood,
+           "/G 只能用于 GPT 分区: 磁盘 " + shown(args[2]) + " 分区 " + shown(args[3]) + " 是 MBR 分区");
+    return;
+  }
+  list.stageGptAttributes(*record, *attributes);
   commit(platform, list, result);
 }
 
@@ -270,6 +345,7 @@ void runCommand(Platform& platform, PartitionList& list, const std::vector<std::
   if (word == "/M") setTypeId(platform, list, args, result);
   if (word == "/L") setLabel(platform, list, args, result);
   if (word == "/A") setActiveFlag(platform, list, args, result);
+  if (word == "/G") setAttributes(platform, list, args, result);
   // A lone "/?", "/H" or "/LIST" is no command and is handled before the command step.
 }
 

@@ -13,6 +13,7 @@ std::string buildCommandLineHelp() {
   help += "\r/L <disk> <part> <label>\t修改某磁盘上指定分区的卷标";
   help += "\r/S <ID> <label>\t\t查找分区标记 <ID1>，找到后修改卷标为 <label>";
   help += "\r/A <disk> <part> <1/0>\t修改某磁盘上指定主分区的激活标记";
+  help += "\r/G <disk> <part> <attr>\t修改某磁盘上指定 GPT 分区的属性（十六进制）";
   return help;
 }
 

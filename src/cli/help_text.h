@@ -5,7 +5,7 @@
 
 namespace quenbolt {
 
-// Seven lines joined by a carriage return, no carriage return at the end (GBK).
+// Eight lines joined by a carriage return, no carriage return at the end (GBK).
 std::string buildCommandLineHelp();
 
 extern const char* const kHelpCaption;  // "命令行参数"

@@ -18,7 +18,7 @@ bool appendGptRows(DiskHandle& disk, const Sector& mbr, unsigned n, PartitionLis
   const SectorReader read = [&disk](std::uint64_t offset, Sector& sector) {
     return disk.readSector(offset, sector);
   };
-  const std::optional<GptTable> table = readGpt(mbr, read, diskSectors);
+  const std::optional<GptTable> table = readGpt(mbr, read, diskSectors, kSectorSize);
   if (!table) return false;
 
   for (const GptPartition& partition : table->partitions) {
@@ -28,8 +28,7 @@ bool appendGptRows(DiskHandle& disk, const Sector& mbr, unsigned n, PartitionLis
     row[kPartitionColumn] = decimalText(partition.number);
     row[kTypeIdColumn] = gptTypeCode(partition.type);
     row[kFormatNameColumn] = gptTypeName(partition.type);
-    row[kKindColumn] = kKindGpt;
-    if (partition.isHidden()) row[kKindColumn] += kKindHiddenSuffix;
+    row[kKindColumn] = gptKindText(partition.attributes);
     row[kCapacityColumn] = capacityText(partition.sectorCount());
 
     // No location a table writer could patch.
@@ -37,7 +36,19 @@ bool appendGptRows(DiskHandle& disk, const Sector& mbr, unsigned n, PartitionLis
     list.TypeByteOffset.push_back(0);
     list.BootSectorOffsetText.push_back(offsetText(partition.firstLba * kSectorSize));
     list.ScannedTypeId.push_back(row[kTypeIdColumn]);
-    list.GptList.push_back(GptRecord{index, n, partition.number, partition.isHidden()});
+    GptRecord record;
+    record.row = index;
+    record.disk = n;
+    record.number = partition.number;
+    record.entry = partition.entry;
+    record.type = partition.type;
+    record.attributes = partition.attributes;
+    record.copy = table->copy;
+    record.header = table->header;
+    record.sectorSize = table->sectorSize;
+    record.stagedType = partition.type;
+    record.stagedAttributes = partition.attributes;
+    list.GptList.push_back(record);
     list.rows.push_back(std::move(row));
   }
   return true;
@@ -45,7 +56,7 @@ bool appendGptRows(DiskHandle& disk, const Sector& mbr, unsigned n, PartitionLis
 
 void takeHiddenGptBootLabels(Platform& platform, PartitionList& list) {
   for (const GptRecord& record : list.GptList) {
-    if (!record.hidden || record.row >= list.size()) continue;
+    if (!record.hidden() || record.row >= list.size()) continue;
     if (std::optional<std::string> label = readFat32BootSectorLabel(platform, list, record.row)) {
       list.rows[record.row][kLabelColumn] = std::move(*label);
     }

@@ -15,6 +15,12 @@ const char* const kKindActiveSuffix = "，活动";
 const char* const kKindGpt = "GPT";
 const char* const kKindHiddenSuffix = "，隐藏";
 
+std::string gptKindText(std::uint64_t attributes) {
+  std::string kind = kKindGpt;
+  if (attributes >> kGptHiddenAttributeBit & 1) kind += kKindHiddenSuffix;
+  return kind;
+}
+
 const std::array<std::string, kColumnCount>& columnHeaders() {
   static const std::array<std::string, kColumnCount> headers{
       "盘符", "卷标", "磁盘", "分区", "分区标记",
@@ -61,6 +67,23 @@ const GptRecord* PartitionList::gptRecordOf(std::size_t row) const {
       GptList.begin(), GptList.end(), row,
       [](const GptRecord& record, std::size_t wanted) { return record.row < wanted; });
   return found != GptList.end() && found->row == row ? &*found : nullptr;
+}
+
+GptRecord* PartitionList::gptRecordOf(std::size_t row) {
+  return const_cast<GptRecord*>(static_cast<const PartitionList&>(*this).gptRecordOf(row));
+}
+
+void PartitionList::stageGptType(GptRecord& record, const Guid& type) {
+  record.stagedType = type;
+  if (record.row >= rows.size()) return;
+  rows[record.row][kTypeIdColumn] = gptTypeCode(type);
+  rows[record.row][kFormatNameColumn] = gptTypeName(type);
+}
+
+void PartitionList::stageGptAttributes(GptRecord& record, std::uint64_t attributes) {
+  record.stagedAttributes = attributes;
+  if (record.row >= rows.size()) return;
+  rows[record.row][kKindColumn] = gptKindText(attributes);
 }
 
 bool PartitionList::isProtectiveEntry(std::size_t row) const {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "discovery/unreadable_disks.h"
+#include "model/gpt_table.h"
 
 namespace quenbolt {
 
@@ -39,6 +40,9 @@ extern const char* const kKindActiveSuffix;   // "，活动"
 extern const char* const kKindGpt;            // "GPT"
 extern const char* const kKindHiddenSuffix;   // "，隐藏"
 
+// The kind column of a GPT row with `attributes`: "GPT", with "，隐藏" when bit 62 is set.
+std::string gptKindText(std::uint64_t attributes);
+
 struct PartitionRow {
   std::array<std::string, kColumnCount> cells;
   int imageIndex = -1;  // 0 once the row has a drive letter
@@ -62,13 +66,25 @@ struct LogicalRecord {
   unsigned number = 0;  // system partition number (primary count of the disk + visit count)
 };
 
-// A partition of a GUID partition table. Nothing in this program writes such a table: these rows
-// have no PrimaryRecord and no table location (TableSectorOffset and TypeByteOffset are 0).
+// A partition of a GUID partition table: its facts as scanned, which the GPT writer checks the
+// disk against and takes the entry's place from, and what the row asks for. It has no
+// PrimaryRecord and no MBR location (TableSectorOffset and TypeByteOffset are 0).
 struct GptRecord {
   std::size_t row = 0;
   unsigned disk = 0;
-  unsigned number = 0;  // system partition number: its place among the table's used entries
-  bool hidden = false;  // attribute bit 62
+  unsigned number = 0;      // system partition number: its place among the table's used entries
+  std::uint32_t entry = 0;  // its index in the entry array
+  Guid type{};              // as scanned
+  std::uint64_t attributes = 0;
+  GptCopy copy = GptCopy::Primary;  // the copy the scan could read
+  GptHeader header;                 // that copy's header
+  std::size_t sectorSize = kSectorSize;
+  // What the row asks for; as scanned until an edit stages something else.
+  Guid stagedType{};
+  std::uint64_t stagedAttributes = 0;
+
+  bool hidden() const { return (attributes >> kGptHiddenAttributeBit & 1) != 0; }
+  bool staged() const { return stagedType != type || stagedAttributes != attributes; }
 };
 
 struct PartitionList {
@@ -99,6 +115,12 @@ struct PartitionList {
   const PrimaryRecord* primaryRecordOf(std::size_t row) const;
   // The GptRecord of `row`, or nullptr for a row of an MBR or EBR entry.
   const GptRecord* gptRecordOf(std::size_t row) const;
+  GptRecord* gptRecordOf(std::size_t row);
+  // Stages a new type for the GPT row of `record`: the record asks for it, and the type and
+  // format columns show it as the list will once it is written.
+  void stageGptType(GptRecord& record, const Guid& type);
+  // Stages new attributes for the GPT row of `record`: the kind column shows "，隐藏" for bit 62.
+  void stageGptAttributes(GptRecord& record, std::uint64_t attributes);
   // Whether `row` is a protective MBR entry (type EE as scanned): a GPT disk listed from its MBR
   // because neither copy of its table could be read.
   bool isProtectiveEntry(std::size_t row) const;

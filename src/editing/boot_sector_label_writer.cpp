@@ -92,10 +92,23 @@ void writeBootSectorLabel(Platform& platform, const PartitionList& list, std::si
 void refreshBootLabels(Platform& platform, PartitionList& list, bool checked) {
   for (std::size_t row = 0; row < list.rows.size(); ++row) {
     PartitionRow& cells = list.rows[row];
-    if (!isInGroup(TypeGroup::Fat32LabelTypes, cells[kTypeIdColumn])) continue;
-    if (checked) {
-      cells[kLabelColumn] = readBootSectorLabel(platform, list, row);
-    } else if (cells[kDriveLetterColumn].empty()) {
+    if (isInGroup(TypeGroup::Fat32LabelTypes, cells[kTypeIdColumn])) {
+      if (checked) {
+        cells[kLabelColumn] = readBootSectorLabel(platform, list, row);
+        continue;
+      }
+    } else if (list.gptRecordOf(row)) {
+      // A GPT type does not say FAT32; the boot sector does, and only such a row is reloaded.
+      const std::optional<std::string> boot = readFat32BootSectorLabel(platform, list, row);
+      if (!boot) continue;
+      if (checked) {
+        cells[kLabelColumn] = *boot;
+        continue;
+      }
+    } else {
+      continue;
+    }
+    if (cells[kDriveLetterColumn].empty()) {
       // ":\" names no volume; asking the system for it could only fail.
       cells[kLabelColumn].clear();
     } else {

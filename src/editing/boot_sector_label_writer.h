@@ -39,7 +39,7 @@ void writeBootSectorLabel(Platform& platform, const PartitionList& list, std::si
                           const BootLabelField& field, ChangeReport& report);
 
 // The boot-sector label check box was clicked, leaving it `checked`. Every row of the FAT32 label
-// group gets its label column from the boot sector
+// group, and every GPT row whose boot sector is FAT32, gets its label column from the boot sector
 // (checked) or from its volume through the drive letter (unchecked; empty without a letter). Then
 // every row's ScannedLabel becomes its label column, so staged label edits are dropped.
 void refreshBootLabels(Platform& platform, PartitionList& list, bool checked);

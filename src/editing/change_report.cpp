@@ -12,6 +12,7 @@ std::string whatText(ChangeKind kind) {
     case ChangeKind::BootSectorLabel: return "引导区卷标";
     case ChangeKind::BackupBootSectorLabel: return "备份引导区卷标";
     case ChangeKind::RootDirectoryLabel: return "根目录卷标";
+    case ChangeKind::GptEntry: return "GPT 分区项";
   }
   return "修改";
 }
@@ -26,7 +27,6 @@ std::string whyText(FailureReason reason) {
     case FailureReason::LabelRefused: return "卷标被系统拒绝";
     case FailureReason::NotFat32: return "引导区不是 FAT32";
     case FailureReason::NoDriveLetter: return "分区没有盘符";
-    case FailureReason::GptEntry: return "GPT 分区表暂不能修改";
     case FailureReason::ProtectiveType: return "EE 是 GPT 保护分区的类型，不能写入或替换";
     case FailureReason::SectorSizeNot512: return "引导区的扇区不是 512 字节";
     case FailureReason::NoFileSystem: return "分区上没有可识别的文件系统";
@@ -38,6 +38,17 @@ std::string whyText(FailureReason reason) {
     case FailureReason::NoRoomForLabel: return "根目录没有空位存放卷标";
     case FailureReason::NotGbkText: return "含有 GBK 无法表示的字符";
     case FailureReason::SectorChanged: return "扇区在读取之后已被改动";
+    case FailureReason::GptPrimaryDamaged: return "主 GPT 已损坏";
+    case FailureReason::GptBackupDamaged: return "备份 GPT 已损坏";
+    case FailureReason::GptCopiesDiffer: return "GPT 主表与备份表不一致";
+    case FailureReason::GptChangedSinceScan: return "GPT 已与扫描时不同";
+    case FailureReason::GptPrimaryReadFailed: return "读取主 GPT 失败";
+    case FailureReason::GptBackupReadFailed: return "读取备份 GPT 失败";
+    case FailureReason::GptPrimaryChanged: return "主 GPT 在读取之后已被改动";
+    case FailureReason::GptBackupChanged: return "备份 GPT 在读取之后已被改动";
+    case FailureReason::GptPrimaryWriteFailed: return "写入主 GPT 失败";
+    case FailureReason::GptBackupWriteFailed: return "写入备份 GPT 失败";
+    case FailureReason::GptVerifyFailed: return "写入后读回的 GPT 校验失败";
   }
   return "未知原因";
 }

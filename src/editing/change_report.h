@@ -17,6 +17,7 @@ enum class ChangeKind {
   BootSectorLabel,
   BackupBootSectorLabel,
   RootDirectoryLabel,  // the label entry of a FAT32 root directory the program writes itself
+  GptEntry,            // the type or the attributes of a GPT partition
 };
 
 enum class FailureReason {
@@ -28,7 +29,6 @@ enum class FailureReason {
   LabelRefused,      // the system refused the volume label
   NotFat32,          // the boot sector is not FAT32 (nothing to write there)
   NoDriveLetter,     // the volume has no drive letter, through which alone its label is set
-  GptEntry,          // the partition is an entry of a GUID partition table, which is never written
   ProtectiveType,    // type EE, which marks a GPT disk, would be written or replaced
   SectorSizeNot512,  // the FAT32 boot sector counts sectors of another size than 512 bytes
   NoFileSystem,      // no file system is mounted there, and the partition is no FAT32 one
@@ -40,6 +40,18 @@ enum class FailureReason {
   NoRoomForLabel,             // the root directory's first cluster has no free entry
   NotGbkText,                 // the text holds a character GBK cannot hold
   SectorChanged,              // a sector no longer holds what was read when the change was planned
+  // A GUID partition table is written only when both copies are intact and one table.
+  GptPrimaryDamaged,
+  GptBackupDamaged,
+  GptCopiesDiffer,
+  GptChangedSinceScan,        // the table no longer holds what the scan found
+  GptPrimaryReadFailed,
+  GptBackupReadFailed,
+  GptPrimaryChanged,          // a sector of the primary copy changed between its reads
+  GptBackupChanged,
+  GptPrimaryWriteFailed,
+  GptBackupWriteFailed,
+  GptVerifyFailed,            // read back after writing, the copies are not the table written
 };
 
 struct ChangeFailure {

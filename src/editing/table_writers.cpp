@@ -59,8 +59,6 @@ class WaitCursor {
 // Each writer adds the disk to `written` once its sector is written.
 std::optional<FailureReason> writeTypeId(Platform& platform, const PartitionList& list,
                                          std::size_t row, std::set<unsigned>& written) {
-  // The window and the commands refuse these first; this is the last line before the disk.
-  if (list.gptRecordOf(row)) return FailureReason::GptEntry;
   const std::string& shown = list.rows[row][kTypeIdColumn];
   // The lenient hex reading would turn "", "G1" or "0x" into 0x00 or a wrong byte, and a type of
   // 0x00 hides the partition from every other system.
@@ -101,7 +99,6 @@ std::optional<FailureReason> writeTypeId(Platform& platform, const PartitionList
 std::optional<FailureReason> writeActiveFlag(Platform& platform, const PartitionList& list,
                                              const PrimaryRecord& record, bool makeActive,
                                              std::set<unsigned>& written) {
-  if (list.gptRecordOf(record.row)) return FailureReason::GptEntry;
   // A protective entry marked active would have a BIOS run the GPT's sectors as boot code.
   if (list.isProtectiveEntry(record.row)) return FailureReason::ProtectiveType;
   const std::optional<EntryLocation> location = entryLocationOf(list, record.row);
@@ -132,6 +129,7 @@ void writeTypeIds(Platform& platform, const PartitionList& list, ChangeReport& r
   for (std::size_t row = 0; row < list.rows.size(); ++row) {
     const std::string& shown = list.rows[row][kTypeIdColumn];
     if (row < list.ScannedTypeId.size() && shown == list.ScannedTypeId[row]) continue;
+    if (list.gptRecordOf(row)) continue;  // the GPT writer's, from the row's record
     recordOutcome(report, row, ChangeKind::TypeId, writeTypeId(platform, list, row, report.tablesWritten));
   }
 }

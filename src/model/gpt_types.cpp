@@ -63,4 +63,43 @@ std::string gptTypeName(const Guid& type) {
   return known ? known->name : std::string();
 }
 
+std::optional<Guid> gptTypeOf(const std::string& text) {
+  std::string upper = text;
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  if (upper.size() == 4) {
+    for (const GptType& known : kGptTypes) {
+      if (upper == known.code) upper = known.guid;
+    }
+  }
+  if (upper.size() != 36) return std::nullopt;
+  Guid guid{};
+  // The text's hex digits in order, and the byte each pair fills (the first three fields back to front).
+  static const int order[] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+  std::size_t at = 0;
+  for (int i : order) {
+    if (at == 8 || at == 13 || at == 18 || at == 23) {
+      if (upper[at] != '-') return std::nullopt;
+      ++at;
+    }
+    int value = 0;
+    for (int half = 0; half < 2; ++half, ++at) {
+      const char c = upper[at];
+      const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+      if (digit < 0) return std::nullopt;
+      value = value * 16 + digit;
+    }
+    guid[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value);
+  }
+  if (guid == Guid{}) return std::nullopt;
+  return guid;
+}
+
+std::vector<std::string> gptTypeChoiceEntries() {
+  std::vector<std::string> entries;
+  for (const GptType& known : kGptTypes) entries.push_back(std::string(known.code) + "|" + known.name);
+  return entries;
+}
+
 }  // namespace quenbolt

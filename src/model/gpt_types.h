@@ -4,7 +4,9 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace quenbolt {
 
@@ -21,5 +23,13 @@ std::string gptTypeCode(const Guid& type);
 // The format column of a GPT row: the Chinese name of a known type GUID ("EFI 系统分区"); empty for
 // any other GUID, as for an MBR type ID the catalogue lacks.
 std::string gptTypeName(const Guid& type);
+
+// The type GUID a text names: a four-hex-digit code of the table above (either case), or a whole
+// GUID in its usual 36-character text (either case). Nothing for any other text, and nothing for
+// the all-zero GUID, which marks an entry unused: written, it would delete the partition.
+std::optional<Guid> gptTypeOf(const std::string& text);
+
+// The drop-down texts for a GPT row, code + "|" + name, in the table's order.
+std::vector<std::string> gptTypeChoiceEntries();
 
 }  // namespace quenbolt

@@ -40,7 +40,7 @@ class FakeView : public MainWindowView {
 
   std::vector<WindowMenuItem> menu;
   std::vector<std::vector<std::string>> rows;
-  std::string label, typeId, letter;
+  std::string label, typeId, letter, activeCaption;
   std::size_t labelCaret = 0;
   std::vector<std::string> choices;
   int choice = -1;
@@ -64,6 +64,7 @@ class FakeView : public MainWindowView {
   bool activeEnabled() const override { return activeOn; }
   void setActiveChecked(bool on) override { active = on; }
   bool activeChecked() const override { return active; }
+  void setActiveCaption(const std::string& text) override { activeCaption = text; }
   void setTypeEnabled(bool on) override { typeOn = on; }
   bool typeEnabled() const override { return typeOn; }
   void setDriveLetterText(const std::string& text) override { letter = text; }
@@ -77,6 +78,10 @@ class FakeView : public MainWindowView {
   void addTypeChoice(const std::string& text) override {
     if (choices.empty()) log_.push_back("view addTypeChoice");
     choices.push_back(text);
+  }
+  void clearTypeChoices() override {
+    choices.clear();
+    choice = -1;
   }
   std::size_t typeChoiceCount() const override { return choices.size(); }
   std::string typeChoiceText(std::size_t index) const override { return choices.at(index); }

@@ -34,19 +34,17 @@ TEST(Writers, ASectorChangedSinceTheScanIsReadButNotWritten) {
   }
 }
 
-TEST(Writers, NoHexByteAStoreLocatingNoEntryAGptRowOrTypeEeIsNeverWrittenAndEveryFailureIsALine) {
-  Bench b;  // an emptied type field; a store that would patch the signature; row H made a GPT entry, G an EE entry
+TEST(Writers, NoHexByteAStoreLocatingNoEntryOrTypeEeIsNeverWrittenAndEveryFailureIsALine) {
+  Bench b;  // an emptied type field; a store that would patch the signature; G an EE entry
   PartitionList& l = b.list;
   l.rows[rowD][kTypeIdColumn] = "ee", l.rows[rowExtended][kTypeIdColumn] = "a\r\nb", l.rows[rowE][kTypeIdColumn] = "";
   l.TypeByteOffset[rowI] = 0x1FE, l.rows[rowI][kKindColumn] = kKindPrimaryActive;
-  l.GptList.push_back(GptRecord{rowH, 0, 2, false}), l.rows[rowH][kTypeIdColumn] = "0B";
   l.ScannedTypeId[rowG] = "EE", l.rows[rowG][kTypeIdColumn] = "07";
   l.rows[rowG][kKindColumn] = kKindPrimaryActive;
   EXPECT_EQ(failures(b.list, applyChanges(b.platform, b.list)),
             (Lines{"磁盘 1 分区 1：分区标记 \"ee\" 未写入（EE 是 GPT 保护分区的类型，不能写入或替换）",
                    "磁盘 1 扩展 0F：分区标记 \"a??b\" 未写入（分区标记无效）",
                    "磁盘 1 分区 2：分区标记 \"\" 未写入（分区标记无效）",
-                   "磁盘 1 分区 4：分区标记 \"0B\" 未写入（GPT 分区表暂不能修改）",
                    "磁盘 2 分区 1：分区标记 \"07\" 未写入（EE 是 GPT 保护分区的类型，不能写入或替换）",
                    "磁盘 1 分区 5：活动标记 未写入（分区表已被改动）",
                    "磁盘 2 分区 1：活动标记 未写入（EE 是 GPT 保护分区的类型，不能写入或替换）"}));

@@ -89,7 +89,8 @@ class SimulatedHandle : public DiskHandle {
     if (access_ != DiskAccess::ReadWrite || !m_.writeAllowed(disk_, letter_, at, size)) done = -1;
     else if (at > d.size || size > d.size - at) done = -1, error = 27;  // a disk does not grow: sector not found
     else if (f) done = f->bytes, error = f->error ? f->error : error;
-    if (done > 0) d.put(at, std::string(data, data + done));
+    const bool lost = done > 0 && decide(d, FaultOn::LostWrite, at, access_);
+    if (done > 0 && !lost) d.put(at, std::string(data, data + done));
     note("write", at, done);
     return done < 0 ? failedWith(error) : done;
   }

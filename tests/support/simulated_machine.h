@@ -88,8 +88,9 @@ inline std::string hexText(std::uint64_t value) {  // "0x1BE"
 constexpr std::uint64_t kAnyOffset = ~std::uint64_t{0};
 
 // The `nth` matching access (0: every one) at `offset` fails with `error` (0: access denied for
-// opens and writes, a CRC error for reads), or with `bytes` >= 0 transfers only that many.
-enum class FaultOn { Open, OpenForWriting, Read, Write };
+// opens and writes, a CRC error for reads), or with `bytes` >= 0 transfers only that many. A lost
+// write reports success and stores nothing, as a disk whose cache fails may.
+enum class FaultOn { Open, OpenForWriting, Read, Write, LostWrite };
 struct Fault { FaultOn on; std::uint64_t offset = kAnyOffset; long bytes = -1; unsigned nth = 0, error = 0, seen = 0; };
 
 using DiskBytes = std::map<std::uint64_t, Sector>;  // sector index -> content; no zero sectors

@@ -118,7 +118,8 @@ bool MainWindow::createControls() {
   ok &= typeIdCaption_.create(group, "分区标记:", 300, 32, font);
   ok &= labelCaption_.create(group, "卷标:", 87, 32, font);
   ok &= labelEdit_.create(group, {127, 28, 113, editHeight}, WS_TABSTOP, kLabelEditId, font);
-  ok &= typeIdEdit_.create(group, {364, 28, 25, editHeight}, ES_UPPERCASE | WS_TABSTOP, kTypeIdEditId, font);
+  // Wide enough for a GPT row's four-digit code.
+  ok &= typeIdEdit_.create(group, {364, 28, 33, editHeight}, ES_UPPERCASE | WS_TABSTOP, kTypeIdEditId, font);
   typeIdEdit_.filterCharacters([this](unsigned c) { return presenter_.filterTypeIdChar(c); });
   ok &= modifyButton_.create(group, "修改", {560, 26, 81, 25}, kModifyButtonId, font);
   ok &= driveLetterEdit_.create(group, {52, 28, 25, editHeight}, ES_READONLY | ES_UPPERCASE | ES_CENTER,

@@ -55,6 +55,7 @@ class MainWindow : public win32::Form, public MainWindowView {
   bool activeEnabled() const override { return activeCheck_.enabled(); }
   void setActiveChecked(bool checked) override { activeCheck_.setChecked(checked); }
   bool activeChecked() const override { return activeCheck_.checked(); }
+  void setActiveCaption(const std::string& caption) override { activeCheck_.setText(caption); }
   void setDriveLetterText(const std::string& text) override { driveLetterEdit_.setText(text); }
   std::string labelText() const override { return labelEdit_.text(); }
   void setLabelText(const std::string& text) override { labelEdit_.setText(text); }
@@ -66,6 +67,7 @@ class MainWindow : public win32::Form, public MainWindowView {
   std::size_t typeIdCaret() const override { return typeIdEdit_.caret(); }
   void setTypeIdCaret(std::size_t position) override { typeIdEdit_.setCaret(position); }
   void addTypeChoice(const std::string& text) override { typeChoiceList_.add(text); }
+  void clearTypeChoices() override { typeChoiceList_.send(CB_RESETCONTENT); }
   std::size_t typeChoiceCount() const override { return typeChoiceList_.count(); }
   std::string typeChoiceText(std::size_t index) const override { return typeChoiceList_.itemText(index); }
   int typeChoiceSelection() const override { return typeChoiceList_.selection(); }
