@@ -7,6 +7,8 @@
 #include "app/main_window_presenter.h"
 #include "app/startup.h"
 #include "cli/help_text.h"
+#include "model/gpt_types.h"
+#include "support/gpt_disk.h"
 #include "support/standard_machine.h"
 
 namespace quenbolt {
@@ -241,6 +243,37 @@ TEST_F(MainWindow, AProtectiveEntryOffersNoActiveBox) {
   EXPECT_FALSE(view.activeOn);
   view.clickRow(rowH);
   EXPECT_TRUE(view.activeOn);
+}
+
+// A GPT row: its box is "隐藏" (bits 62 and 63 together), its type a four-digit code from the GPT
+// types' list, written into both copies of its table by "确定".
+TEST_F(MainWindow, AGptRowStagesACodeOfTheGptListAndHiddenAsTwoAttributeBits) {
+  putGpt(machine.addDisk(2, 1ull << 30), {{0, kBasicData, 2048, 206847}, {1, kRecovery, 206848, 411647, 1}});
+  start({"q"}, true);
+  const int recovery = rowCount + 1;
+  view.clickRow(recovery);
+  EXPECT_EQ(view.activeCaption + view.typeId + view.choices.at(view.choice), "隐藏2700" + gptTypeChoiceEntries()[3]);
+  EXPECT_TRUE(view.activeOn && !view.active && view.typeOn);
+  EXPECT_EQ(view.choices, gptTypeChoiceEntries());
+  view.retypeTypeId("12");
+  presenter.stageRowEdit();
+  EXPECT_EQ(machine.logged("box "), Lines{"未修改|GPT 分区的分区标记应为列表中的四位类型代码，这一行没有修改。|0x30"});
+  view.retypeTypeId("07001");  // a fifth digit is cut away
+  view.active = true;
+  presenter.stageRowEdit();
+  EXPECT_EQ(cell(recovery, kTypeIdColumn) + cell(recovery, kFormatNameColumn) + cell(recovery, kKindColumn),
+            "0700基本数据GPT，隐藏");
+  EXPECT_EQ(colour(recovery), 0x0000FFu);
+  view.clickRow(rowD);
+  EXPECT_EQ(view.activeCaption + view.typeId, "活动0C");
+  EXPECT_EQ(view.choices, TypeCatalogue().typeChoiceEntries());
+  presenter.confirmChanges();
+  for (std::uint64_t header : {std::uint64_t{1}, std::uint64_t{(1 << 30) / 512 - 1}}) {
+    const GptCopyOnDisk copy = gptCopyAt(machine.disks[2], header);
+    EXPECT_EQ(copy.problem, "");
+    EXPECT_EQ(entryType(copy.array, 1), guidBytes(kBasicData));
+    EXPECT_EQ(entryAttributes(copy.array, 1), 0xC000000000000001);
+  }
 }
 
 TEST_F(MainWindow, ContainersAreGreyAndHiddenTypesRedAsStaged) {

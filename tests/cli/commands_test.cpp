@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include "cli/command_line.h"
 #include "cli/listing.h"
+#include "support/gpt_disk.h"
 #include "support/standard_machine.h"
 
 namespace quenbolt {
@@ -133,6 +134,63 @@ TEST(Batch, TheListingIsAHeaderAndOneLinePerRowOfTenTabSeparatedCellsWhateverACe
             "H\tHIDDEN\t1\t4\t1C\t隐藏 FAT32 LBA\t主\t100\t10\t硬盘\n"
             "\t\t1\t5\t07\tNTFS\t主\t100\t\t\n"
             "G\tSPARE\t2\t1\t0C\tFAT32 LBA\t主\t100\t10\t硬盘\n");
+}
+// Disk 1 a GPT of basic data (entry 0), recovery (1), basic data (2) and Linux data (4); disk 2 an
+// MBR disk. A GPT row takes a GPT type's code or GUID and attributes, an MBR row an MBR type ID,
+// and "/F" changes one kind of table only, the kind its two types name.
+TEST(GptCommands, EachKindOfTableTakesItsOwnTypesAndOnlyGptRowsTakeAttributes) {
+  const std::string basic = guidBytes(kBasicData), linux = guidBytes(kLinuxData);
+  struct Case {
+    const char* command;
+    int status;
+    std::string error;       // the one line on standard error, when the status is not 0
+    std::string types;       // entries 0, 1, 2 and 4 afterwards, each B(asic), R(ecovery), L(inux)
+    std::uint64_t attributes = 0;  // of entry 4 afterwards
+    std::string kind = "GPT";      // of row 4 (entry 4) afterwards
+  };
+  const std::string gptHint = "GPT 分区应为四位类型代码（如 0700）或完整的 GUID";
+  const Case cases[] = {
+      {"/M 1 2 0700", kExitDone, "", "BBBL"},
+      {"/M 1 2 ebd0a0a2-b9e5-4433-87c0-68b4b72699c7", kExitDone, "", "BBBL"},
+      {"/M 1 2 07", kExitNotUnderstood, "磁盘 1 分区 2 是 GPT 分区，" + gptHint + ": 07", "BRBL"},
+      {"/M 1 2 1234", kExitNotUnderstood,
+       "分区标记无效: 1234（MBR 分区应为一到两位十六进制数字，" + gptHint + "）", "BRBL"},
+      {"/M 1 2 00000000-0000-0000-0000-000000000000", kExitNotUnderstood,
+       "分区标记无效: 00000000-0000-0000-0000-000000000000（MBR 分区应为一到两位十六进制数字，" + gptHint + "）", "BRBL"},
+      {"/M 2 1 0700", kExitNotUnderstood, "磁盘 2 分区 1 是 MBR 分区，MBR 分区应为一到两位十六进制数字: 0700", "BRBL"},
+      {"/F 0700 8300", kExitDone, "", "LRLL"},
+      {"/F 07 0700", kExitNotUnderstood, "/F 的两个分区标记应同为 MBR 分区标记或同为 GPT 分区类型: 07 0700", "BRBL"},
+      {"/F 07 0C", kExitDone, "", "BRBL"},
+      {"/G 1 4 8000000000000001", kExitDone, "", "BRBL", 0x8000000000000001},
+      {"/G 1 4 0xC000000000000000", kExitDone, "", "BRBL", 0xC000000000000000, "GPT，隐藏"},
+      {"/G 1 4 12345678901234567", kExitNotUnderstood,
+       "GPT 属性无效: 12345678901234567（应为一到十六位十六进制数字，可以 0x 开头）", "BRBL"},
+      {"/G 1 4 0x", kExitNotUnderstood, "GPT 属性无效: 0x（应为一到十六位十六进制数字，可以 0x 开头）", "BRBL"},
+      {"/G 2 1 1", kExitNotUnderstood, "/G 只能用于 GPT 分区: 磁盘 2 分区 1 是 MBR 分区", "BRBL"},
+      {"/G 1 9 1", kExitNoSuchPartition, "找不到分区: 磁盘 1 分区 9", "BRBL"}};
+  for (const Case& c : cases) {
+    SimulatedMachine m;
+    putGpt(m.addDisk(0, 1ull << 30), {{0, kBasicData, 2048, 206847}, {1, kRecovery, 206848, 411647},
+                                      {2, kBasicData, 411648, 616447}, {4, kLinuxData, 616448, 821247}});
+    m.addDisk(1, 64 << 20).put(0, table({{0, 0, 0x07, 2048, 8192}}));
+    Platform platform = m.platform();
+    PartitionList list;
+    TempLetterList letters;
+    scanWithTemporaryLetters(platform, TypeCatalogue(), list, letters);
+    const CommandResult result = runCommandStep(platform, list, splitCommandLine(std::string("q ") + c.command));
+    EXPECT_EQ(result.exitStatus, c.status) << c.command;
+    EXPECT_EQ(result.errorLines, c.status == kExitDone ? Lines{} : Lines{c.error}) << c.command;
+    const std::string array = gptCopyAt(m.disks[0], 1).array;
+    std::string types;
+    for (unsigned entry : {0u, 1u, 2u, 4u}) {
+      const std::string type = entryType(array, entry);
+      types += type == basic ? 'B' : type == linux ? 'L' : type == guidBytes(kRecovery) ? 'R' : '?';
+    }
+    EXPECT_EQ(types, c.types) << c.command;
+    EXPECT_EQ(entryAttributes(array, 4), c.attributes) << c.command;
+    EXPECT_EQ(list.rows[3][kKindColumn], c.kind) << c.command;
+    EXPECT_EQ(m.disks[1].bytes(typeAt(0, 0), 1), std::string(c.command) == "/F 07 0C" ? "\x0C" : "\x07") << c.command;
+  }
 }
 }  // namespace
 }  // namespace quenbolt

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include "editing/apply_changes.h"
 #include "editing/boot_sector_label_writer.h"
+#include "support/gpt_disk.h"
 #include "support/standard_machine.h"
 
 namespace quenbolt {
@@ -136,6 +137,19 @@ TEST(ApplyChanges, PassesRunTypesThenFlagsThenLabelsAndEachWrittenTableIsReadAga
                    "磁盘 1 分区 3：引导区卷标 未写入（打开磁盘失败）", "磁盘 1 分区 5：卷标 未写入（分区没有盘符）",
                    "磁盘 2 分区 1：卷标 未写入（卷标被系统拒绝）"}));
   EXPECT_EQ(c.unexpectedBytes({rootLabel(0, kBootF, "LOST")}), "") << "the rest is still made; nothing of a refused label";
+}
+// The boot-sector label box reloads GPT rows too, those whose boot sector is FAT32.
+TEST(Writers, TheBootLabelBoxReloadsGptRowsWhoseBootSectorIsFat32) {
+  Bench b([](SimulatedMachine& m) {
+    putGpt(m.addDisk(2, 1ull << 30), {{0, kBasicData, 2048, 206847}, {1, kBasicData, 206848, 411647}});
+    m.disks[2].put(2048 * 512, fat32Boot("GPTDATA"));
+    m.disks[2].put(206848 * 512, ntfsBoot());
+  });
+  b.list.rows[rowCount + 1][kLabelColumn] = "KEPT";
+  refreshBootLabels(b.platform, b.list, true);
+  EXPECT_EQ(b.list.rows[rowCount][kLabelColumn] + "|" + b.list.rows[rowCount + 1][kLabelColumn], "GPTDATA|KEPT");
+  refreshBootLabels(b.platform, b.list, false);
+  EXPECT_EQ(b.list.rows[rowCount][kLabelColumn] + "|" + b.list.rows[rowCount + 1][kLabelColumn], "|KEPT") << "no letter";
 }
 }  // namespace
 }  // namespace quenbolt
