@@ -11,10 +11,12 @@
 #include "cli/commands.h"
 #include "discovery/boot_sector_label_reader.h"
 #include "discovery/scan_disks.h"
+#include "editing/apply_changes.h"
 #include "editing/boot_sector_label_writer.h"
 #include "editing/unmounted_fat32_label_writer.h"
 #include "model/crc32.h"
 #include "model/gpt_table.h"
+#include "support/gpt_disk.h"
 #include "support/oracle.h"
 #include "support/standard_machine.h"
 
@@ -22,6 +24,12 @@ namespace quenbolt {
 namespace fuzz {
 void check(bool holds, const char* invariant) {
   if (!holds) std::fprintf(stderr, "invariant broken: %s\n", invariant), std::abort();
+}
+
+std::uint64_t le64(const std::string& bytes) {
+  std::uint64_t value = 0;
+  for (int i = 7; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[i]);
+  return value;
 }
 
 // The scan over a machine the input describes, raw sectors included: it never writes, closes every
@@ -129,9 +137,9 @@ void name_of(FuzzedDataProvider& in) {
 }
 
 // The GPT reader and the scan on a table whose header fields are each what a tool writes, a little
-// off, or anything, its CRCs right unless the input spoils them: the reader stays within two copies
-// of 1 MiB and the disk, numbers its partitions 1, 2, ... inside the disk, and the scan makes one row
-// for each, out of the writers' reach.
+// off, or anything, its CRCs right unless the input spoils them: the reader stays within three
+// copies of 1 MiB and the disk, numbers its partitions 1, 2, ... inside the disk, and the scan makes
+// one row for each, out of the MBR writers' reach.
 void gpt(FuzzedDataProvider& in) {
   SimulatedMachine m;
   const std::uint64_t sectors = 1ull << in.ConsumeIntegralInRange(14, 40);
@@ -154,8 +162,10 @@ void gpt(FuzzedDataProvider& in) {
   const std::tuple<std::uint64_t, std::uint64_t, std::uint64_t> copies[] = {{1, sectors - 1, 2}, {sectors - 1, 1, sectors - 33}};
   for (const auto& [lba, alternate, arrayLba] : copies) {
     const std::uint64_t count = pick(128), size = pick(128), headerSize = pick(92);
+    // An array of more than 1 MiB is refused before it is read: there is no need to lay it out.
+    const std::uint64_t bytes = (count & 0xFFFFFFFF) * (size & 0xFFFFFFFF);
     std::string array = entries;
-    array.resize(std::min<std::uint64_t>((count & 0xFFFFFFFF) * (size & 0xFFFFFFFF), 1 << 20));
+    array.resize(bytes <= (1 << 20) ? bytes : 0);
     auto crc = [&](const std::string& b) {
       return crc32(reinterpret_cast<const std::uint8_t*>(b.data()), b.size()) ^
              (in.ConsumeIntegralInRange(0, 15) == 15);
@@ -172,7 +182,8 @@ void gpt(FuzzedDataProvider& in) {
   const std::optional<std::uint64_t> length = d.lengthKnown ? std::optional<std::uint64_t>(sectors) : std::nullopt;
   const std::unique_ptr<DiskHandle> handle = platform.disks.openDisk(0, DiskAccess::Read);
   const std::optional<GptTable> table = readGpt(d.sector(0), [&](std::uint64_t offset, Sector& sector) {
-    check(++reads <= 2 * (1 + 2048) && (!length || offset < *length * 512), "more reads than two copies, or past the disk");
+    check(++reads <= 3 * (1 + 2048) && (!length || offset < *length * 512),
+          "more reads than three copies (the primary and two places of the backup), or past the disk");
     return handle->readSector(offset, sector);
   }, length);
   for (std::size_t i = 0; table && i < table->partitions.size(); ++i) {
@@ -185,7 +196,88 @@ void gpt(FuzzedDataProvider& in) {
   check(m.logged("write ").empty() && list.GptList.size() == (table ? table->partitions.size() : 0), "the scan wrote, or disagrees with the reader");
   for (const GptRecord& record : list.GptList)
     check(list.TypeByteOffset.at(record.row) == 0 && !list.primaryRecordOf(record.row),
-          "a GPT row in the writers' reach");
+          "a GPT row in the MBR writers' reach");
+}
+// A table laid out as tools lay it out, then spoiled by the input (bytes of its headers and arrays
+// changed, a copy resealed so that only the agreement of the copies can tell), faults planted on
+// its sectors, and a type or attributes staged on one of its rows. The writer never writes the MBR
+// or anything but the staged entry's type and attributes and the CRC fields of the two copies, and
+// never without a full read just before. Without faults, it writes both copies whole (each sound,
+// the two one table, the entry as staged) or nothing at all, and says which; when a read or write
+// fails, one copy is still sound; when a write is lost, the run says so unless both copies came
+// out whole anyway.
+void gpt_write(FuzzedDataProvider& in) {
+  SimulatedMachine m;
+  const unsigned count = in.ConsumeBool() ? 128 : in.ConsumeIntegralInRange(1u, 32u);
+  constexpr std::uint64_t sectors = 8192;
+  SimulatedDisk& d = m.addDisk(0, sectors * 512);
+  d.lengthKnown = in.ConsumeBool();
+  static const std::vector<const char*> types{kBasicData, kLinuxData, kRecovery};
+  std::vector<GptEntrySpec> entries;
+  for (unsigned i = 0, n = in.ConsumeIntegralInRange(1, 4); i < n; ++i) {
+    const std::uint64_t first = 100 + 1000 * i;
+    entries.push_back({in.ConsumeIntegralInRange(0u, count - 1), types[in.ConsumeIntegralInRange<std::size_t>(0, 2)],
+                       first, first + 999, in.ConsumeBool() ? in.ConsumeIntegral<std::uint64_t>() : 0});
+  }
+  putGpt(d, entries, count);
+  const GptPlaces at = gptPlaces(sectors, count);
+  for (unsigned k = in.ConsumeIntegralInRange(0, 3); k > 0; --k) {
+    const int which = in.ConsumeIntegralInRange(0, 3);  // a header, or a sector of an array
+    const std::uint64_t lba = std::vector<std::uint64_t>{1, at.primaryArray, at.backupArray, at.backupHeader}[which] +
+                              (which == 1 || which == 2 ? in.ConsumeIntegralInRange<std::uint64_t>(0, at.arraySectors - 1) : 0);
+    d.put(lba * 512 + in.ConsumeIntegralInRange(0, 504), in.ConsumeBytesAsString(in.ConsumeIntegralInRange(1, 8)));
+    if (in.ConsumeBool()) resealGptCopy(d, in.ConsumeBool() ? 1 : at.backupHeader);
+  }
+  bool lostWrites = false;
+  for (unsigned k = in.ConsumeIntegralInRange(0, 2); k > 0; --k) {
+    const FaultOn on = std::vector<FaultOn>{FaultOn::Read, FaultOn::Write, FaultOn::LostWrite}[in.ConsumeIntegralInRange(0, 2)];
+    lostWrites |= on == FaultOn::LostWrite;
+    const std::uint64_t lba = std::vector<std::uint64_t>{1, at.primaryArray, at.backupArray, at.backupHeader}[in.ConsumeIntegralInRange(0, 3)];
+    d.faults.push_back({on, (lba + in.ConsumeIntegralInRange<std::uint64_t>(0, 1)) * 512,
+                        in.ConsumeBool() ? -1 : long(in.ConsumeIntegralInRange(0, 511)), in.ConsumeIntegralInRange(0u, 3u)});
+  }
+  Platform platform = m.platform();
+  PartitionList list;
+  TempLetterList letters;
+  scanWithTemporaryLetters(platform, TypeCatalogue(), list, letters);
+  if (list.GptList.empty()) return;
+  GptRecord& record = list.GptList[in.ConsumeIntegralInRange<std::size_t>(0, list.GptList.size() - 1)];
+  Guid type = record.type;
+  if (in.ConsumeBool()) {
+    const std::string bytes = in.ConsumeBool() ? guidBytes(types[in.ConsumeIntegralInRange<std::size_t>(0, 2)])
+                                               : (in.ConsumeBytesAsString(16) + std::string(16, '\1')).substr(0, 16);
+    std::copy(bytes.begin(), bytes.end(), type.begin());
+  }
+  list.stageGptType(record, type);
+  list.stageGptAttributes(record, in.ConsumeBool() ? in.ConsumeIntegral<std::uint64_t>() : record.attributes);
+  const DiskBytes before = d.sectors;
+  // Where the copies' arrays are now: the places the writer may touch besides the headers.
+  const std::uint64_t arrays[] = {le64(d.bytes(512 + 72, 8)), le64(d.bytes(at.backupHeader * 512 + 72, 8))};
+  m.log.clear();
+  const ChangeReport report = applyChanges(platform, list);
+  check(m.openHandles == 0 && oracle::writesWithoutFullRead(m.log).empty(), "a handle open, or a write without a full read");
+  for (const auto& [disk, offset] : differingBytes({{0, before}}, {{0, d.sectors}})) {
+    const std::uint64_t lba = offset / 512, within = offset % 512;
+    bool allowed = (lba == 1 || lba == at.backupHeader) && ((within >= 16 && within < 20) || (within >= 88 && within < 92));
+    for (std::uint64_t array : arrays) {
+      const std::uint64_t entry = offset - array * 512 - std::uint64_t{record.entry} * 128;
+      allowed |= offset >= array * 512 && (entry < 16 || (entry >= 48 && entry < 56));
+    }
+    check(allowed, "a byte changed outside the staged entry and the CRC fields");
+  }
+  const GptCopyOnDisk primary = gptCopyAt(d, 1), backup = gptCopyAt(d, at.backupHeader);
+  const bool whole = primary.problem.empty() && backup.problem.empty() && primary.array == backup.array &&
+                     primary.headerFields == backup.headerFields && entryType(primary.array, record.entry) == std::string(type.begin(), type.end()) &&
+                     entryAttributes(primary.array, record.entry) == record.stagedAttributes;
+  if (lostWrites) {
+    check(whole || !report.succeeded() || !record.staged(), "a lost write unreported");
+  } else if (!d.faults.empty()) {
+    // A read or write that fails between two writes ends the pass with one copy written.
+    check(primary.problem.empty() || backup.problem.empty() || d.sectors == before, "both copies broken by a failed access");
+    check(!report.succeeded() || whole || !record.staged(), "a failed access unreported");
+  } else {
+    check(report.succeeded() ? whole || !record.staged() : d.sectors == before, "a change neither made whole nor left undone");
+  }
 }
 }  // namespace fuzz
 }  // namespace quenbolt

@@ -75,6 +75,10 @@ GptCopyOnDisk gptCopyAt(const SimulatedDisk& disk, std::uint64_t lba, std::size_
   const std::uint64_t count = le64At(h, 80) & 0xFFFFFFFF;
   const std::uint64_t size = le64At(h, 84) & 0xFFFFFFFF;
   copy.alternate = le64At(h, 32);
+  if (count * size > (1 << 20)) {
+    copy.problem = "an array of more than 1 MiB";
+    return copy;
+  }
   copy.array = disk.bytes(array * sectorSize, static_cast<std::size_t>(count * size));
   const std::string crc = h.substr(16, 4);
   h.replace(16, 4, std::string(4, '\0'));
@@ -83,6 +87,16 @@ GptCopyOnDisk gptCopyAt(const SimulatedDisk& disk, std::uint64_t lba, std::size_
   if (le(crcOf(copy.array), 4) != h.substr(88, 4)) copy.problem = "an array CRC that does not match";
   copy.headerFields = h.substr(0, 24) + h.substr(40, 32) + h.substr(80);
   return copy;
+}
+
+void resealGptCopy(SimulatedDisk& disk, std::uint64_t headerLba) {
+  std::string h = disk.bytes(headerLba * 512, 512);
+  const std::uint64_t count = le64At(h, 80) & 0xFFFFFFFF, size = le64At(h, 84) & 0xFFFFFFFF;
+  const std::uint64_t headerSize = std::min<std::uint64_t>(le64At(h, 12) & 0xFFFFFFFF, 512);
+  if (count * size <= (1 << 20)) h.replace(88, 4, le(crcOf(disk.bytes(le64At(h, 72) * 512, count * size)), 4));
+  h.replace(16, 4, std::string(4, '\0'));
+  h.replace(16, 4, le(crcOf(h.substr(0, headerSize)), 4));
+  disk.put(headerLba * 512, h);
 }
 
 std::uint32_t gptCrcOfArray(const SimulatedDisk& disk, std::uint64_t arrayLba) {

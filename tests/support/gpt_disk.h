@@ -47,6 +47,10 @@ struct GptCopyOnDisk {
 };
 GptCopyOnDisk gptCopyAt(const SimulatedDisk& disk, std::uint64_t lba, std::size_t sectorSize = 512);
 
+// Recomputes the array CRC and then the header CRC of the copy whose header is at `headerLba`, as a
+// tool that wrote a change would: whatever it holds then passes the CRC checks.
+void resealGptCopy(SimulatedDisk& disk, std::uint64_t headerLba);
+
 // The CRC of the 128 entries of 128 bytes at `arrayLba`.
 std::uint32_t gptCrcOfArray(const SimulatedDisk& disk, std::uint64_t arrayLba);
 

@@ -34,9 +34,9 @@ void SimulatedDisk::put(std::uint64_t offset, const std::string& bytes) {
   for (std::size_t done = 0, chunk; done < bytes.size(); done += chunk) {
     const std::uint64_t index = (offset + done) / 512, within = (offset + done) % 512;
     chunk = std::min<std::size_t>(512 - within, bytes.size() - done);
-    Sector& s = sectors[index];  // a new sector starts as zeros
+    Chunk& s = sectors[index];  // a new chunk starts as zeros
     std::copy_n(bytes.begin() + done, chunk, s.begin() + within);
-    if (s == Sector{}) sectors.erase(index);
+    if (s == Chunk{}) sectors.erase(index);
   }
 }
 
@@ -316,10 +316,13 @@ void SimulatedMachine::messageBox(const std::string& text, const std::string& ca
 
 std::vector<std::pair<unsigned, std::uint64_t>> differingBytes(std::map<unsigned, DiskBytes> a, std::map<unsigned, DiskBytes> b) {
   std::vector<std::pair<unsigned, std::uint64_t>> bytes;
-  for (const auto& [disk, sectors] : b) for (const auto& s : sectors) a[disk].emplace(s.first, Sector{});
+  for (const auto& [disk, sectors] : b) for (const auto& s : sectors) a[disk].emplace(s.first, Chunk{});
   for (const auto& [disk, sectors] : a) {
+    DiskBytes& other = b[disk];
     for (const auto& [index, sector] : sectors) {
-      for (std::size_t i = 0; i < 512; ++i) if (sector[i] != b[disk][index][i]) bytes.emplace_back(disk, index * 512 + i);
+      const Chunk& chunk = other[index];
+      if (sector == chunk) continue;
+      for (std::size_t i = 0; i < 512; ++i) if (sector[i] != chunk[i]) bytes.emplace_back(disk, index * 512 + i);
     }
   }
   return bytes;

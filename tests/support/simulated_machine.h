@@ -18,6 +18,7 @@
 // tests lay onto its disks, written field by field as the on-disk formats define them.
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -93,7 +94,9 @@ constexpr std::uint64_t kAnyOffset = ~std::uint64_t{0};
 enum class FaultOn { Open, OpenForWriting, Read, Write, LostWrite };
 struct Fault { FaultOn on; std::uint64_t offset = kAnyOffset; long bytes = -1; unsigned nth = 0, error = 0, seen = 0; };
 
-using DiskBytes = std::map<std::uint64_t, Sector>;  // sector index -> content; no zero sectors
+// A disk's bytes in 512-byte chunks, whatever its sector size: chunk index -> content; no zero chunks.
+using Chunk = std::array<std::uint8_t, 512>;
+using DiskBytes = std::map<std::uint64_t, Chunk>;
 
 struct SimulatedDisk {
   std::uint64_t size = 0;
