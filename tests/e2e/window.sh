@@ -3,7 +3,7 @@
 # is compared byte for byte after each run. Screenshots go to the artifact folder.
 # Usage: window.sh <path to Quenbolt.exe or Quenbolt64.exe>
 . "$(dirname "${BASH_SOURCE[0]}")/lib/e2e.sh"
-e2e_init "$@" xdotool import convert
+e2e_init "$@" xdotool import convert sgdisk
 shots=${QUENBOLT_ARTIFACTS:-$(dirname "$QB_EXE")/e2e/window}
 mkdir -p "$shots" && shots=$(cd "$shots" && pwd)
 TITLE="Quenbolt V1.0.9"
@@ -126,6 +126,36 @@ case_staged_then_ok() {
   no_letters_left
 }
 e2e_case staged_then_ok case_staged_then_ok
+
+# A GPT disk in Windows' layout: "隐藏" on the basic data partition (row 2) sets its attribute
+# bits 62 and 63, its row turns red; the recovery partition (row 3) becomes basic data by its code
+# typed into the type field. "确定" writes both into both copies of the table.
+case_gpt_hidden() {
+  local d
+  d=$(new_image gpt 1G)
+  partition "$d" gpt <<<'size=100MiB, type=C12A7328-F81F-11D2-BA4B-00A0C93EC93B
+size=16MiB, type=E3C9E316-0B5C-4DB8-817D-F92DF00215AE
+size=700MiB, type=EBD0A0A2-B9E5-4433-87C0-68B4B72699C7
+size=100MiB, type=DE94BBA4-06D1-4D40-A16A-BFD50179D6AC'
+  attach "$d"
+  open_window
+  row 2; click_at 271 293; modify
+  stage_type 3 0700
+  shot gpt
+  above "$(dark 2)" 0.003 || fail "row 2 is empty"
+  click_at 480 348
+  poll 100 found '^提示$' || fail "no box saying the table takes effect after a restart"
+  answer "$W"
+  wait_exit
+  [ "$QB_STATUS" = 0 ] || fail "(window) 确定: status $QB_STATUS"
+  local wrong
+  wrong=$(gpt_judged "$d" 2 3)
+  [ -z "$wrong" ] || fail "(window) 确定: $wrong"
+  [ "$(listed "$d" 3)" = "EBD0A0A2-B9E5-4433-87C0-68B4B72699C7 GUID:62,63" ] || fail "row 2: sfdisk lists $(listed "$d" 3)"
+  [ "$(listed "$d" 4)" = "EBD0A0A2-B9E5-4433-87C0-68B4B72699C7 -" ] || fail "row 3: sfdisk lists $(listed "$d" 4)"
+  no_letters_left
+}
+e2e_case gpt_hidden case_gpt_hidden
 
 # "/?" and "/H" show the help box alone; a batch run shows no window; "/LIST" writes UTF-8 to a pipe.
 case_help_box_and_batch() {

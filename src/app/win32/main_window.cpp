@@ -119,13 +119,13 @@ bool MainWindow::createControls() {
   ok &= labelCaption_.create(group, "卷标:", 87, 32, font);
   ok &= labelEdit_.create(group, {127, 28, 113, editHeight}, WS_TABSTOP, kLabelEditId, font);
   // Wide enough for a GPT row's four-digit code.
-  ok &= typeIdEdit_.create(group, {364, 28, 33, editHeight}, ES_UPPERCASE | WS_TABSTOP, kTypeIdEditId, font);
+  ok &= typeIdEdit_.create(group, {364, 28, 38, editHeight}, ES_UPPERCASE | WS_TABSTOP, kTypeIdEditId, font);
   typeIdEdit_.filterCharacters([this](unsigned c) { return presenter_.filterTypeIdChar(c); });
   ok &= modifyButton_.create(group, "修改", {560, 26, 81, 25}, kModifyButtonId, font);
   ok &= driveLetterEdit_.create(group, {52, 28, 25, editHeight}, ES_READONLY | ES_UPPERCASE | ES_CENTER,
                                 kDriveLetterEditId, font);
   ok &= activeCheck_.create(group, "活动", 249, 30, kActiveCheckId, font);
-  ok &= typeChoiceList_.create(group, 400, 27, 145, 300, kTypeChoiceListId, font);
+  ok &= typeChoiceList_.create(group, 406, 27, 145, 300, kTypeChoiceListId, font);
   // StatusLine is made when the first text arrives.
   return ok;
 }

@@ -201,6 +201,54 @@ check() {  # status changes what...
   return 0
 }
 
+# Both copies of the table of image $1: each sound by its CRCs, the two naming each other and
+# holding the same entries; and each byte that changed since the run's snapshot, if it is not in
+# entries $2... (0-based, their type and attributes) of either array or a CRC field of either
+# header. Prints what is wrong, nothing when all is well.
+gpt_judged() {  # image entry...
+  { "$e2e_work/sparse_cmp" "$1.before" "$1" || true; } | python3 -c '
+import struct, sys, zlib
+img, entries = sys.argv[1], [int(e) for e in sys.argv[2:]]
+f = open(img, "rb")
+def read(lba, size):
+    f.seek(lba * 512)
+    return f.read(size)
+def copy(lba):
+    h = bytearray(read(lba, 92))
+    crc = struct.unpack_from("<I", h, 16)[0]
+    h[16:20] = b"\0\0\0\0"
+    my, alt, array, count, size, array_crc = struct.unpack_from("<QQ32xQIII", h, 24)
+    entries_bytes = read(array, count * size)
+    ok = h[:8] == b"EFI PART" and my == lba and zlib.crc32(bytes(h)) == crc and zlib.crc32(entries_bytes) == array_crc
+    return ok, alt, array, size, entries_bytes, bytes(h[40:72] + h[80:92])
+ok1, alt1, array1, size, e1, f1 = copy(1)
+ok2, alt2, array2, _, e2, f2 = copy(alt1)
+if not ok1: print("the primary copy is not sound")
+if not ok2: print("the backup copy is not sound")
+if alt2 != 1 or e1 != e2 or f1 != f2: print("the copies are not one table")
+allowed = set()
+for header in (1, alt1):
+    allowed |= set(range(header * 512 + 16, header * 512 + 20)) | set(range(header * 512 + 88, header * 512 + 92))
+for array in (array1, array2):
+    for e in entries:
+        start = array * 512 + e * size
+        allowed |= set(range(start, start + 16)) | set(range(start + 48, start + 56))
+for line in sys.stdin:
+    if int(line.split()[0]) not in allowed:
+        print("byte %s changed outside the entries and the CRC fields" % line.split()[0])
+' "$@"
+  local words
+  words=$(sgdisk -v "$1" 2>&1) || true
+  grep -q 'No problems found' <<<"$words" && ! grep -qE 'Caution|corrupt|ERROR|invalid' <<<"$words" || echo "sgdisk -v: $words"
+  words=$(sfdisk --verify "$1" 2>&1) || true
+  grep -q 'No errors detected' <<<"$words" && ! grep -qE 'Caution|corrupt|ERROR|invalid|match' <<<"$words" || echo "sfdisk --verify: $words"
+}
+
+# The type and attributes sfdisk -J lists for partition $2 of image $1: "TYPE attrs".
+listed() { sfdisk -J "$1" | python3 -c 'import json, sys
+p = json.load(sys.stdin)["partitiontable"]["partitions"][int(sys.argv[1]) - 1]
+print(p["type"], p.get("attrs", "-"))' "$2"; }
+
 # `/LIST` (or the word given) changing nothing; its rows (cells joined by "|") on standard input.
 list() {  # [status [word]]
   local want got
