@@ -36,7 +36,7 @@ notepad_text() {
 check guide_for_notepad notepad_text
 covers_everything() {
   local word missing=0
-  for word in /M /F /L /S /A /LIST "/?" 管理员 Quenbolt.exe Quenbolt64.exe "Windows PE"; do
+  for word in /M /F /L /S /A /G /LIST "/?" 管理员 Quenbolt.exe Quenbolt64.exe "Windows PE"; do
     grep -qF -- "$word" "$guide" || { echo "the guide never mentions $word"; missing=1; }
   done
   for word in $(sed -n '/^| status | meaning |/,/^$/s/^| \([0-9]*\) |.*/\1/p' "$root/README.md"); do
