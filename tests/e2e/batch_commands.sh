@@ -68,7 +68,8 @@ case_commands() {
   expect 0 "" /S 0C data                              # no partition of the type
   err='扩展分区没有卷标: /S 0F' expect 2 "" /S 0f DATA
   expect 2 "" /S 05 DATA
-  err='分区标记无效: 007（应为一到两位十六进制数字）' expect 2 "" /M 1 1 007
+  err='分区标记无效: 007（MBR 分区应为一到两位十六进制数字，GPT 分区应为四位类型代码（如 0700）或完整的 GUID）' \
+    expect 2 "" /M 1 1 007
   for args in "/M 1 1 G7" "/F 07 XYZ" "/F G 07" "/M 1 1 07 x" "/Q" "/M" "/F 07" "/LIST x"; do
     expect 2 "" $args
   done

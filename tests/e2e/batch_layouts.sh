@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Disk layouts as the real program sees them under Wine, each case one machine of several disks:
 # the "/LIST" rows, written out or, for GPT disks made by sfdisk, taken from `sfdisk -J`, and the
-# exact bytes that commands then change on every disk. A GPT entry or type EE is never written.
+# exact bytes that commands then change on every disk. Type EE is never written (GPT writes:
+# gpt_writes.sh).
 # Usage: batch_layouts.sh <path to Quenbolt.exe or Quenbolt64.exe>
 . "$(dirname "${BASH_SOURCE[0]}")/lib/e2e.sh"
 e2e_init "$@"
@@ -207,7 +208,7 @@ EOF
   spoil "${d[7]}" $((1024 * 1024 * 1024 - 512 + 0x40))
   attach "${d[@]:1}"
   list < <(cat rows.txt; echo '||7|1|EE|GPT|主|1024||'; echo '||8|1|07|NTFS|主|4||')
-  err='GPT 分区的分区标记暂不能修改: 磁盘 1 分区 3' expect 2 "" /M 1 3 07
+  err='磁盘 1 分区 3 是 GPT 分区，GPT 分区应为四位类型代码（如 0700）或完整的 GUID: 07' expect 2 "" /M 1 3 07
   err='GPT 分区没有活动标记: 磁盘 1 分区 1' expect 2 "" /A 1 1 1
   err='分区标记 EE 是 GPT 保护分区的类型，不能写入或替换' expect 2 "" /F EE 07
   err='磁盘 7 分区 1 是 GPT 保护分区（EE），其分区标记不能修改' expect 2 "" /M 7 1 07
