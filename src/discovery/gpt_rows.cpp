@@ -11,14 +11,15 @@ namespace quenbolt {
 
 bool appendGptRows(DiskHandle& disk, const Sector& mbr, unsigned n, PartitionList& list) {
   if (!protectiveEntryOf(mbr)) return false;
+  const std::size_t sectorSize = disk.sectorSize();
   std::optional<std::uint64_t> diskSectors;
   if (const std::optional<std::uint64_t> bytes = disk.lengthBytes()) {
-    diskSectors = *bytes / kSectorSize;
+    diskSectors = *bytes / sectorSize;
   }
   const SectorReader read = [&disk](std::uint64_t offset, Sector& sector) {
     return disk.readSector(offset, sector);
   };
-  const std::optional<GptTable> table = readGpt(mbr, read, diskSectors, kSectorSize);
+  const std::optional<GptTable> table = readGpt(mbr, read, diskSectors, sectorSize);
   if (!table) return false;
 
   for (const GptPartition& partition : table->partitions) {
@@ -29,12 +30,12 @@ bool appendGptRows(DiskHandle& disk, const Sector& mbr, unsigned n, PartitionLis
     row[kTypeIdColumn] = gptTypeCode(partition.type);
     row[kFormatNameColumn] = gptTypeName(partition.type);
     row[kKindColumn] = gptKindText(partition.attributes);
-    row[kCapacityColumn] = capacityText(partition.sectorCount());
+    row[kCapacityColumn] = capacityText(partition.sectorCount(), sectorSize);
 
     // No location a table writer could patch.
     list.TableSectorOffset.push_back(0);
     list.TypeByteOffset.push_back(0);
-    list.BootSectorOffsetText.push_back(offsetText(partition.firstLba * kSectorSize));
+    list.BootSectorOffsetText.push_back(offsetText(partition.firstLba * sectorSize));
     list.ScannedTypeId.push_back(row[kTypeIdColumn]);
     GptRecord record;
     record.row = index;

@@ -1,5 +1,6 @@
 #include "discovery/scan_disks.h"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -7,6 +8,7 @@
 #include "discovery/disk_enumeration.h"
 #include "discovery/gpt_rows.h"
 #include "discovery/volume_matching.h"
+#include "model/gpt_table.h"
 #include "model/disk_layout.h"
 #include "model/gbk_text.h"
 
@@ -30,7 +32,7 @@ std::string kindText(const LayoutRow& layout) {
 }
 
 void appendRow(PartitionList& list, const TypeCatalogue& catalogue, unsigned disk,
-               const LayoutRow& layout) {
+               std::size_t sectorSize, const LayoutRow& layout) {
   const std::size_t index = list.rows.size();
   PartitionRow row;
   row[kDiskColumn] = decimalText(std::uint64_t{disk} + 1);
@@ -38,7 +40,7 @@ void appendRow(PartitionList& list, const TypeCatalogue& catalogue, unsigned dis
   row[kTypeIdColumn] = hex2(layout.entry.type);
   row[kFormatNameColumn] = catalogue.NameOf(row[kTypeIdColumn]);
   row[kKindColumn] = kindText(layout);
-  row[kCapacityColumn] = capacityText(layout.entry.sectorCount);
+  row[kCapacityColumn] = capacityText(layout.entry.sectorCount, sectorSize);
 
   list.TableSectorOffset.push_back(layout.tableSectorOffset);
   list.TypeByteOffset.push_back(layout.typeByteOffset);
@@ -75,6 +77,27 @@ bool meansNoSuchDisk(std::uint32_t systemError) {
   return systemError == kErrorFileNotFound || systemError == kErrorPathNotFound;
 }
 
+// Whether the disk's GPT header lies where another sector size would put it: "EFI PART" at byte
+// 4096 of a disk that reports 512-byte sectors, or at byte 512 of one that reports 4096 (a disk
+// moved between a USB bridge and a direct connection). Read with the reported size, every LBA of
+// such a table would be eight times too low or too high.
+bool sectorSizeContradictsTable(DiskHandle& disk, const Sector& mbr) {
+  if (!protectiveEntryOf(mbr)) return false;
+  const auto holdsHeaderAt = [](const Sector& sector, std::size_t at) {
+    return sector.size() >= at + 8 && std::equal(sector.begin() + at, sector.begin() + at + 8, "EFI PART");
+  };
+  const std::size_t size = disk.sectorSize();
+  Sector sector;
+  if (size == kSectorSize) {
+    if (disk.readSector(kSectorSize, sector) && holdsHeaderAt(sector, 0)) return false;
+    return disk.readSector(kLargeSectorSize, sector) && holdsHeaderAt(sector, 0);
+  }
+  if (size == kLargeSectorSize && holdsHeaderAt(mbr, kSectorSize)) {
+    return !(disk.readSector(kLargeSectorSize, sector) && holdsHeaderAt(sector, 0));
+  }
+  return false;
+}
+
 // The rows of disk `n`, or none when it cannot be opened or its first sector read; then the disk
 // is noted as unreadable, with the reason. A first sector that reads in full but holds no valid
 // table simply gives no rows. The handle is closed before the next disk is opened. False when
@@ -97,11 +120,19 @@ bool scanDisk(Platform& platform, const TypeCatalogue& catalogue, unsigned n,
     noteUnreadable(list, n, failure, error);
     return true;
   }
+  if (sectorSizeContradictsTable(*disk, mbr)) {
+    list.unreadableDisks.push_back(UnreadableDisk{n, DiskReadFailure::SectorSizeMismatch, 0,
+                                                  disk->sectorSize()});
+    return true;
+  }
   if (appendGptRows(*disk, mbr, n, list)) return true;
   const SectorReader read = [&disk](std::uint64_t offset, Sector& sector) {
     return disk->readSector(offset, sector);
   };
-  for (const LayoutRow& layout : walkDiskLayout(mbr, read)) appendRow(list, catalogue, n, layout);
+  const std::size_t sectorSize = disk->sectorSize();
+  for (const LayoutRow& layout : walkDiskLayout(mbr, read, sectorSize)) {
+    appendRow(list, catalogue, n, sectorSize, layout);
+  }
   return true;
 }
 

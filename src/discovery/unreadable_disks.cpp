@@ -35,6 +35,8 @@ std::string unreadableReason(const UnreadableDisk& disk) {
       return "读取第一个扇区失败，" + code;
     case DiskReadFailure::ShortFirstRead:
       return "第一个扇区读取不完整";
+    case DiskReadFailure::SectorSizeMismatch:
+      return "磁盘报告的扇区大小（" + decimalText(disk.sectorSize) + " 字节）与分区表不符";
   }
   return code;
 }

@@ -10,13 +10,15 @@ namespace quenbolt {
 enum class DiskReadFailure {
   Open,            // the device could not be opened
   FirstRead,       // the read of its first sector failed
-  ShortFirstRead,  // the read of its first sector brought fewer than 512 bytes
+  ShortFirstRead,  // the read of its first sector brought less than a whole sector
+  SectorSizeMismatch,  // its GPT lies where another sector size than the reported one puts it
 };
 
 struct UnreadableDisk {
   unsigned disk = 0;  // 0-based disk index
   DiskReadFailure failure = DiskReadFailure::Open;
   std::uint32_t systemError = 0;  // the system's error code; 0 for a short read
+  std::size_t sectorSize = 0;     // the sector size the disk reports, for a mismatch
 };
 
 // True for the error codes of a drive without its medium (an empty card reader): such a drive

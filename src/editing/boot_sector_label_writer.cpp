@@ -12,10 +12,11 @@ namespace quenbolt {
 
 namespace {
 
-// The sector a label may be written into: FAT32, counting 512-byte sectors.
+// The sector a label may be written into: FAT32, counting sectors of the disk's own size (the
+// size of the sector just read).
 std::optional<FailureReason> checkFat32(const Sector& sector) {
   if (!isFat32BootSector(sector)) return FailureReason::NotFat32;
-  if (bytesPerSector(sector) != kSectorSize) return FailureReason::SectorSizeNot512;
+  if (bytesPerSector(sector) != sector.size()) return FailureReason::SectorSizeDiffers;
   return std::nullopt;
 }
 
@@ -73,10 +74,12 @@ void writeBootSectorLabel(Platform& platform, const PartitionList& list, std::si
   patch.firstByte = kBootLabelOffset;
   patch.bytes = field.bytes;
   std::optional<std::uint32_t> backup;
-  patch.check = [&backup, &field](const Sector& sector) -> std::optional<FailureReason> {
+  std::size_t sectorSize = 0;
+  patch.check = [&backup, &sectorSize, &field](const Sector& sector) -> std::optional<FailureReason> {
     if (std::optional<FailureReason> refusal = checkFat32(sector)) return refusal;
     if (field.refusal) return field.refusal;
     backup = backupBootSector(sector);
+    sectorSize = sector.size();
     return std::nullopt;
   };
   const std::optional<FailureReason> outcome = patchSector(platform.disks, patch);
@@ -84,7 +87,7 @@ void writeBootSectorLabel(Platform& platform, const PartitionList& list, std::si
   if (!recordOutcome(report, row, ChangeKind::BootSectorLabel, outcome) || !backup) return;
 
   // The backup copy must agree with the boot sector, or a file system check finds them different.
-  patch.sectorOffset += std::uint64_t{*backup} * kSectorSize;
+  patch.sectorOffset += std::uint64_t{*backup} * sectorSize;
   patch.check = checkFat32;
   recordOutcome(report, row, ChangeKind::BackupBootSectorLabel, patchSector(platform.disks, patch));
 }

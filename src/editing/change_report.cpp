@@ -28,7 +28,7 @@ std::string whyText(FailureReason reason) {
     case FailureReason::NotFat32: return "引导区不是 FAT32";
     case FailureReason::NoDriveLetter: return "分区没有盘符";
     case FailureReason::ProtectiveType: return "EE 是 GPT 保护分区的类型，不能写入或替换";
-    case FailureReason::SectorSizeNot512: return "引导区的扇区不是 512 字节";
+    case FailureReason::SectorSizeDiffers: return "引导区的扇区大小与磁盘不符";
     case FailureReason::NoFileSystem: return "分区上没有可识别的文件系统";
     case FailureReason::LabelTooLong: return "卷标超过 11 字节";
     case FailureReason::LabelForbiddenCharacter: return "卷标含有 FAT 不允许的字符";

@@ -30,7 +30,7 @@ enum class FailureReason {
   NotFat32,          // the boot sector is not FAT32 (nothing to write there)
   NoDriveLetter,     // the volume has no drive letter, through which alone its label is set
   ProtectiveType,    // type EE, which marks a GPT disk, would be written or replaced
-  SectorSizeNot512,  // the FAT32 boot sector counts sectors of another size than 512 bytes
+  SectorSizeDiffers,  // the FAT32 boot sector counts sectors of another size than the disk's
   NoFileSystem,      // no file system is mounted there, and the partition is no FAT32 one
   LabelTooLong,      // FAT keeps at most 11 bytes
   LabelForbiddenCharacter,    // a character FAT does not allow in a label

@@ -6,9 +6,6 @@
 namespace quenbolt {
 
 std::optional<FailureReason> patchSector(RawDisks& disks, const SectorPatch& patch) {
-  if (patch.firstByte > kSectorSize || patch.bytes.size() > kSectorSize - patch.firstByte) {
-    return FailureReason::TableChanged;
-  }
   std::unique_ptr<DiskHandle> handle = patch.volume
                                            ? disks.openVolume(patch.volume, DiskAccess::ReadWrite)
                                            : disks.openDisk(patch.disk, DiskAccess::ReadWrite);
@@ -17,6 +14,9 @@ std::optional<FailureReason> patchSector(RawDisks& disks, const SectorPatch& pat
   Sector sector{};
   // readSector zeroes the buffer again on a short read; writing that back would wipe the sector.
   if (!handle->readSector(patch.sectorOffset, sector)) return FailureReason::ReadFailed;
+  if (patch.firstByte > sector.size() || patch.bytes.size() > sector.size() - patch.firstByte) {
+    return FailureReason::TableChanged;
+  }
   if (patch.check) {
     if (std::optional<FailureReason> refusal = patch.check(sector)) return refusal;
   }

@@ -1,7 +1,7 @@
 #pragma once
 // The one path by which the program changes a disk: read a whole sector, make sure it is still the
-// sector the change was planned against, change exactly the intended bytes, write the 512 bytes
-// back where they came from.
+// sector the change was planned against, change exactly the intended bytes, write the whole sector
+// back where it came from.
 
 #include <cstddef>
 #include <cstdint>
@@ -31,12 +31,12 @@ struct SectorPatch {
 };
 
 // Opens the disk (or volume) for reading and writing, reads the sector in full, runs the check,
-// replaces exactly `bytes` at `firstByte` and writes the 512 bytes back at the same offset; the
+// replaces exactly `bytes` at `firstByte` and writes the sector back at the same offset; the
 // device is closed again in every case. A sector that already holds `bytes` there is not written:
 // nothing would change. Returns nothing when the sector holds the bytes afterwards, otherwise why
 // not: OpenFailed, ReadFailed (also for a short read; nothing is written then), the check's reason
-// (nothing written), WriteFailed. A patch that does not fit in a sector is never attempted and
-// counts as TableChanged.
+// (nothing written), WriteFailed. A patch that does not fit in the sector read counts as
+// TableChanged, and nothing is written.
 std::optional<FailureReason> patchSector(RawDisks& disks, const SectorPatch& patch);
 
 // Appends a failure for `row` to `report` when `outcome` holds a reason. Returns true when the

@@ -16,7 +16,7 @@ namespace {
 // A sector as it was read while planning; it is written only while it still holds exactly this.
 struct PlannedSector {
   std::uint64_t offset = 0;  // on the disk
-  Sector contents{};
+  Sector contents;
 };
 
 // A directory entry the label goes into: a label entry already there, or a free one.
@@ -40,6 +40,7 @@ constexpr std::uint64_t kFatEntryBytes = 4;
 // a directory may hold (which also ends a chain that loops).
 RootScan scanRootDirectory(DiskHandle& disk, std::uint64_t volumeStart, const Fat32Layout& layout) {
   RootScan scan;
+  const std::size_t sectorSize = layout.bytesPerSector;
   std::uint32_t entriesSeen = 0;
   std::optional<std::uint64_t> fatSectorOffset;
   Sector fatSector{};
@@ -48,12 +49,12 @@ RootScan scanRootDirectory(DiskHandle& disk, std::uint64_t volumeStart, const Fa
        layout.isCluster(cluster) && entriesSeen < kMaxDirectoryEntries;) {
     for (unsigned s = 0; s < layout.sectorsPerCluster; ++s) {
       PlannedSector planned;
-      planned.offset = volumeStart + (layout.clusterSector(cluster) + s) * kSectorSize;
+      planned.offset = volumeStart + (layout.clusterSector(cluster) + s) * sectorSize;
       if (!disk.readSector(planned.offset, planned.contents)) {
         scan.readFailed = true;
         return scan;
       }
-      for (std::size_t at = 0; at < kSectorSize; at += kDirectoryEntrySize, ++entriesSeen) {
+      for (std::size_t at = 0; at < sectorSize; at += kDirectoryEntrySize, ++entriesSeen) {
         const std::uint8_t first = planned.contents[at];
         const std::uint8_t attributes = planned.contents[at + kEntryAttributesOffset];
         if (first == 0x00 || first == kFreeEntryMark) {
@@ -70,7 +71,7 @@ RootScan scanRootDirectory(DiskHandle& disk, std::uint64_t volumeStart, const Fa
     firstCluster = false;
     const std::uint64_t fatByte = std::uint64_t{cluster} * kFatEntryBytes;
     const std::uint64_t offset =
-        volumeStart + (layout.reservedSectors + fatByte / kSectorSize) * kSectorSize;
+        volumeStart + (layout.reservedSectors + fatByte / sectorSize) * sectorSize;
     if (fatSectorOffset != offset) {
       if (!disk.readSector(offset, fatSector)) {
         scan.readFailed = true;
@@ -78,7 +79,7 @@ RootScan scanRootDirectory(DiskHandle& disk, std::uint64_t volumeStart, const Fa
       }
       fatSectorOffset = offset;
     }
-    cluster = readLe32(fatSector, static_cast<std::uint32_t>(fatByte % kSectorSize)) & kFatEntryMask;
+    cluster = readLe32(fatSector, static_cast<std::uint32_t>(fatByte % sectorSize)) & kFatEntryMask;
   }
   return scan;
 }
@@ -154,8 +155,9 @@ UnmountedLabelOutcome writeUnmountedFat32Label(Platform& platform, const Partiti
     return fail(ChangeKind::VolumeLabel, FailureReason::ReadFailed);
   }
   if (!isFat32BootSector(boot.contents)) return UnmountedLabelOutcome::NotFat32;
-  if (bytesPerSector(boot.contents) != kSectorSize) {
-    return fail(ChangeKind::VolumeLabel, FailureReason::SectorSizeNot512);
+  // The volume must count sectors of the disk's size, or every sector number in it is wrong.
+  if (bytesPerSector(boot.contents) != boot.contents.size()) {
+    return fail(ChangeKind::VolumeLabel, FailureReason::SectorSizeDiffers);
   }
   const std::optional<Fat32Layout> layout = fat32Layout(boot.contents);
   if (!layout) return fail(ChangeKind::VolumeLabel, FailureReason::BadFat32Layout);
@@ -167,7 +169,7 @@ UnmountedLabelOutcome writeUnmountedFat32Label(Platform& platform, const Partiti
   std::optional<PlannedSector> backup;
   if (const std::optional<std::uint32_t> sector = backupBootSector(boot.contents)) {
     backup.emplace();
-    backup->offset = boot.offset + std::uint64_t{*sector} * kSectorSize;
+    backup->offset = boot.offset + std::uint64_t{*sector} * layout->bytesPerSector;
     if (!disk->readSector(backup->offset, backup->contents)) {
       return fail(ChangeKind::BackupBootSectorLabel, FailureReason::ReadFailed);
     }

@@ -16,11 +16,11 @@ bool readUnvisited(const SectorReader& read, std::set<std::uint64_t>& readOffset
 
 }  // namespace
 
-void ChainWalk(std::uint32_t containerStart, const SectorReader& read,
+void ChainWalk(std::uint32_t containerStart, std::size_t sectorSize, const SectorReader& read,
                std::set<std::uint64_t>& readOffsets,
                const std::function<void(std::uint64_t offset, const Sector& ebr)>& visit) {
-  const std::uint64_t extendedBase = sectorsToBytes(containerStart);
-  Sector current{};
+  const std::uint64_t extendedBase = sectorsToBytes(containerStart, sectorSize);
+  Sector current(sectorSize);
   std::uint64_t offset = extendedBase;
   if (!readUnvisited(read, readOffsets, offset, current)) return;
   if (!PartitionTable(current).isValid()) return;
@@ -30,7 +30,7 @@ void ChainWalk(std::uint32_t containerStart, const SectorReader& read,
       const PartitionTable table(current);
       if (table.isValid() && table.entry(0).isContainer()) {
         // A link in slot 0 replaces the sector at once; it counts from the container's start.
-        offset = extendedBase + sectorsToBytes(table.entry(0).startSector);
+        offset = extendedBase + sectorsToBytes(table.entry(0).startSector, sectorSize);
         if (!readUnvisited(read, readOffsets, offset, current)) return;
       }
     }
@@ -41,12 +41,13 @@ void ChainWalk(std::uint32_t containerStart, const SectorReader& read,
     const PartitionEntry first = table.entry(0);
     const std::uint32_t link = first.isContainer() ? first.startSector : table.entry(1).startSector;
     if (link == 0) return;
-    offset = extendedBase + sectorsToBytes(link);
+    offset = extendedBase + sectorsToBytes(link, sectorSize);
     if (!readUnvisited(read, readOffsets, offset, current)) return;
   }
 }
 
-std::vector<LayoutRow> walkDiskLayout(const Sector& mbr, const SectorReader& read) {
+std::vector<LayoutRow> walkDiskLayout(const Sector& mbr, const SectorReader& read,
+                                      std::size_t sectorSize) {
   std::vector<LayoutRow> rows;
   const PartitionTable table(mbr);
   if (!table.isValid()) return rows;
@@ -66,7 +67,7 @@ std::vector<LayoutRow> walkDiskLayout(const Sector& mbr, const SectorReader& rea
     row.entry = entry;
     row.tableSectorOffset = 0;
     row.typeByteOffset = typeByteOffsetOf(slot);
-    row.partitionOffset = sectorsToBytes(entry.startSector);
+    row.partitionOffset = sectorsToBytes(entry.startSector, sectorSize);
     if (!entry.isContainer()) {
       row.source = RowSource::Primary;
       row.systemNumber = ++primaryCount;
@@ -76,13 +77,13 @@ std::vector<LayoutRow> walkDiskLayout(const Sector& mbr, const SectorReader& rea
     }
     row.source = RowSource::Container;
     rows.push_back(row);
-    ChainWalk(entry.startSector, read, readOffsets, [&](std::uint64_t offset, const Sector& ebr) {
+    ChainWalk(entry.startSector, sectorSize, read, readOffsets, [&](std::uint64_t offset, const Sector& ebr) {
       LayoutRow logical;
       logical.source = RowSource::Ebr;
       logical.entry = PartitionTable(ebr).entry(0);
       logical.tableSectorOffset = offset;
       logical.typeByteOffset = typeByteOffsetOf(0);
-      logical.partitionOffset = offset + sectorsToBytes(logical.entry.startSector);
+      logical.partitionOffset = offset + sectorsToBytes(logical.entry.startSector, sectorSize);
       logical.ebrVisit = ++ebrVisits;
       if (!logical.entry.isContainer()) logical.displayNumber = ++displayCount;
       rows.push_back(logical);

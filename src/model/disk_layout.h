@@ -11,8 +11,9 @@
 
 namespace quenbolt {
 
-// Reads the sector at a byte offset of the disk being walked. Must clear the sector first and
-// leave zeros when the read fails or comes back short; the result says whether it succeeded.
+// Reads the sector at a byte offset of the disk being walked, a whole sector of the disk's size.
+// Must clear the sector first and leave zeros when the read fails or comes back short; the result
+// says whether it succeeded.
 using SectorReader = std::function<bool(std::uint64_t offset, Sector& sector)>;
 
 // The most EBRs read per disk. Real disks hold a few dozen logical partitions; the cap keeps a
@@ -33,15 +34,17 @@ struct LayoutRow {
   unsigned ebrVisit = 0;                // k: position among the visited EBRs of the disk (EBR rows)
 };
 
-// Follows one container's EBR chain from the MBR entry's start sector. Calls `visit` with the
-// offset and contents of every valid EBR, in chain order. Ends at a zero link, at a link to an
-// offset already read on this disk (`readOffsets`, shared by all containers of the disk), or
-// when the disk's read budget is spent.
-void ChainWalk(std::uint32_t containerStart, const SectorReader& read,
+// Follows one container's EBR chain from the MBR entry's start sector, on a disk of
+// `sectorSize`-byte sectors. Calls `visit` with the offset and contents of every valid EBR, in
+// chain order. Ends at a zero link, at a link to an offset already read on this disk
+// (`readOffsets`, shared by all containers of the disk), or when the disk's read budget is spent.
+void ChainWalk(std::uint32_t containerStart, std::size_t sectorSize, const SectorReader& read,
                std::set<std::uint64_t>& readOffsets,
                const std::function<void(std::uint64_t offset, const Sector& ebr)>& visit);
 
-// The rows of one disk, given its MBR. Empty when the MBR is not a valid table sector.
-std::vector<LayoutRow> walkDiskLayout(const Sector& mbr, const SectorReader& read);
+// The rows of one disk of `sectorSize`-byte sectors, given its MBR. Empty when the MBR is not a
+// valid table sector.
+std::vector<LayoutRow> walkDiskLayout(const Sector& mbr, const SectorReader& read,
+                                      std::size_t sectorSize = kSectorSize);
 
 }  // namespace quenbolt

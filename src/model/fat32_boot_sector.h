@@ -57,8 +57,8 @@ std::optional<Fat32Layout> fat32Layout(const Sector& sector);
 // True when the five bytes at 0x52, upper-cased, read "FAT32".
 bool isFat32BootSector(const Sector& sector);
 
-// BPB_BytsPerSec. The program reads and writes 512-byte sectors only, so a boot sector that
-// says otherwise is not one it writes.
+// BPB_BytsPerSec. A boot sector whose sector size is not the disk's own is not written: every
+// sector number in its volume would be wrong.
 unsigned bytesPerSector(const Sector& sector);
 
 // The sector, counted from the volume's start, of the backup boot sector that BPB_BkBootSec

@@ -79,8 +79,9 @@ bool holdsNoGbkCharacter(const std::string& text) {
   return text.find(kNoGbkCharacter) != std::string::npos;
 }
 
-std::string capacityText(std::uint64_t sectorCount) {
-  return decimalText(divideRoundHalfEven(sectorCount, 2048));
+std::string capacityText(std::uint64_t sectorCount, std::size_t sectorSize) {
+  // In sectors rather than bytes: a count near 2^64 sectors must not overflow.
+  return decimalText(divideRoundHalfEven(sectorCount, (1024 * 1024) / sectorSize));
 }
 
 std::string megabytesText(std::uint64_t bytes) {

@@ -34,8 +34,9 @@ bool isTypeIdText(const std::string& text);
 // numerator / denominator rounded to the nearest whole number, halves to the even neighbour.
 std::uint64_t divideRoundHalfEven(std::uint64_t numerator, std::uint64_t denominator);
 
-// A sector count as whole MB (2048 sectors), halves to even, in decimal: 3072 -> "2".
-std::string capacityText(std::uint64_t sectorCount);
+// A count of `sectorSize`-byte sectors as whole MB, halves to even, in decimal: 3072 sectors of
+// 512 bytes -> "2".
+std::string capacityText(std::uint64_t sectorCount, std::size_t sectorSize);
 
 // A byte count as whole MB (1024 * 1024 bytes), halves to even, in decimal.
 std::string megabytesText(std::uint64_t bytes);

@@ -1,5 +1,6 @@
 #pragma once
-// The 512-byte MBR/EBR sector and its four 16-byte entries, read through named offsets.
+// The MBR/EBR sector and its four 16-byte entries, read through named offsets: the table lies in
+// the first 512 bytes of a sector of any size.
 
 #include <cstdint>
 
@@ -28,9 +29,9 @@ constexpr std::uint32_t typeByteOffsetOf(unsigned slot) {
   return kFirstEntryOffset + kEntrySize * slot + kTypeField;
 }
 
-// Sector number to byte offset, in 64 bits.
-constexpr std::uint64_t sectorsToBytes(std::uint32_t sectors) {
-  return static_cast<std::uint64_t>(sectors) * 512u;
+// Sector number to byte offset, in 64 bits: MBR and EBR entries count the disk's own sectors.
+constexpr std::uint64_t sectorsToBytes(std::uint32_t sectors, std::size_t sectorSize) {
+  return static_cast<std::uint64_t>(sectors) * sectorSize;
 }
 
 // Types 0x05 and 0x0F, and no other, are followed as extended containers.

@@ -11,6 +11,8 @@ namespace quenbolt {
 // The sector size of nearly every disk, and of every disk that does not say otherwise. MBR and EBR
 // fields and FAT32 boot-sector fields all lie within the first 512 bytes of a sector of any size.
 constexpr std::size_t kSectorSize = 512;
+// The other size disks report: 4Kn disks, and many USB bridges whatever the drive behind them.
+constexpr std::size_t kLargeSectorSize = 4096;
 
 class Sector {
  public:

@@ -2,9 +2,22 @@
 
 namespace quenbolt {
 
+void DiskHandle::setSectorSize(std::size_t size) {
+  const bool sane = size >= kSectorSize && size <= 65536 && (size & (size - 1)) == 0;
+  sectorSize_ = sane ? size : kSectorSize;
+}
+
+bool DiskHandle::isSectorAligned(std::uint64_t offset, std::size_t size) const {
+  return offset % sectorSize_ == 0 && size == sectorSize_;
+}
+
 bool DiskHandle::readSector(std::uint64_t offset, Sector& sector) {
-  sector.fill(0);
+  sector = Sector(sectorSize_);
   lastError_ = 0;
+  if (!isSectorAligned(offset, sector.size())) {
+    lastError_ = kErrorInvalidParameter;
+    return false;
+  }
   const long got = readAt(offset, sector.data(), sector.size());
   if (got != static_cast<long>(sector.size())) {
     sector.fill(0);
@@ -15,6 +28,10 @@ bool DiskHandle::readSector(std::uint64_t offset, Sector& sector) {
 
 bool DiskHandle::writeSector(std::uint64_t offset, const Sector& sector) {
   lastError_ = 0;
+  if (!isSectorAligned(offset, sector.size())) {
+    lastError_ = kErrorInvalidParameter;
+    return false;
+  }
   return writeAt(offset, sector.data(), sector.size()) == static_cast<long>(sector.size());
 }
 

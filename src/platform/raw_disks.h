@@ -17,6 +17,7 @@ enum : std::uint32_t {
   kErrorFileNotFound = 2,
   kErrorPathNotFound = 3,
   kErrorAccessDenied = 5,
+  kErrorInvalidParameter = 87,  // a transfer that is not whole sectors at a sector boundary
   kErrorNotReady = 21,          // a drive without its medium, such as an empty card reader
   kErrorNoMediaInDrive = 1112,
 };
@@ -29,12 +30,19 @@ class DiskHandle {
   DiskHandle& operator=(const DiskHandle&) = delete;
   virtual ~DiskHandle() = default;
 
-  // Clears `sector`, then reads the 512 bytes at byte `offset`. Returns true only when all 512
-  // bytes arrived; on a failed or short read `sector` holds zeros again, so that nothing half
-  // read can ever be written back.
+  // The device's logical sector size (IOCTL_DISK_GET_DRIVE_GEOMETRY_EX's BytesPerSector; 512 where
+  // the system does not tell it): every transfer is whole sectors of it at a multiple of it.
+  std::size_t sectorSize() const { return sectorSize_; }
+
+  // Makes `sector` one sector of zeros, then reads the sector at byte `offset`. Returns true only
+  // when the whole sector arrived; on a failed or short read `sector` holds zeros again, so that
+  // nothing half read can ever be written back. An offset that is no multiple of the sector size
+  // is refused without a transfer (lastError: kErrorInvalidParameter), as the disk class driver
+  // refuses it.
   bool readSector(std::uint64_t offset, Sector& sector);
 
-  // Writes the 512 bytes of `sector` at byte `offset`. Returns true only when all 512 were written.
+  // Writes `sector`, which must be one whole sector, at byte `offset`, a multiple of the sector
+  // size. Returns true only when all of it was written.
   bool writeSector(std::uint64_t offset, const Sector& sector);
 
   // The system's error code of the last readSector or writeSector that failed outright; 0 when
@@ -54,9 +62,15 @@ class DiskHandle {
     lastError_ = error;
     return -1;
   }
+  // For the implementation, once it knows the device's sector size: a power of two from 512 to
+  // 64 KiB; anything else counts as 512.
+  void setSectorSize(std::size_t size);
 
  private:
+  bool isSectorAligned(std::uint64_t offset, std::size_t size) const;
+
   std::uint32_t lastError_ = 0;
+  std::size_t sectorSize_ = kSectorSize;
 };
 
 class RawDisks {

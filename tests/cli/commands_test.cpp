@@ -151,7 +151,7 @@ TEST(GptCommands, EachKindOfTableTakesItsOwnTypesAndOnlyGptRowsTakeAttributes) {
   const std::string gptHint = "GPT 分区应为四位类型代码（如 0700）或完整的 GUID";
   const Case cases[] = {
       {"/M 1 2 0700", kExitDone, "", "BBBL"},
-      {"/M 1 2 ebd0a0a2-b9e5-4433-87c0-68b4b72699c7", kExitDone, "", "BBBL"},
+      {"/M 1 2 ebd0a0a2-b9e5-4433-87c0-68b6b72699c7", kExitDone, "", "BBBL"},
       {"/M 1 2 07", kExitNotUnderstood, "磁盘 1 分区 2 是 GPT 分区，" + gptHint + ": 07", "BRBL"},
       {"/M 1 2 1234", kExitNotUnderstood,
        "分区标记无效: 1234（MBR 分区应为一到两位十六进制数字，" + gptHint + "）", "BRBL"},

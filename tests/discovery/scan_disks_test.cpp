@@ -224,7 +224,7 @@ TEST_F(Scan, GptRowsAgreeWithSfdiskOnTheSameImage) {
 
 // A hidden GPT partition takes its FAT32 boot sector's label and, like a primary, a temporary letter.
 TEST_F(Scan, AHiddenGptPartitionMeetsItsVolume) {
-  const auto parts = sfdiskDisk("label: gpt\nsize=32MiB, type=EBD0A0A2-B9E5-4433-87C0-68B4B72699C7, attrs=\"GUID:62\"\n", 1ull << 30, machine, 0);
+  const auto parts = sfdiskDisk("label: gpt\nsize=32MiB, type=EBD0A0A2-B9E5-4433-87C0-68B6B72699C7, attrs=\"GUID:62\"\n", 1ull << 30, machine, 0);
   if (!parts) GTEST_SKIP() << "sfdisk is not available";
   machine.disks[0].put((*parts)[0].start * 512, fat32Boot("BOOTLABEL"));
   machine.partitionDevices[{0, 1}] = SimulatedVolume{0, (*parts)[0].start * 512, 0, "VOLUME", "FAT32", 4 << 20};

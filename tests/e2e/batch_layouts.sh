@@ -156,7 +156,7 @@ sfdisk_rows() {  # image disk [k=label]...
 import json, sys
 names = {"C12A7328-F81F-11D2-BA4B-00A0C93EC93B": "EF00|EFI 系统分区",
          "E3C9E316-0B5C-4DB8-817D-F92DF00215AE": "0C01|Microsoft 保留分区",
-         "EBD0A0A2-B9E5-4433-87C0-68B4B72699C7": "0700|基本数据",
+         "EBD0A0A2-B9E5-4433-87C0-68B6B72699C7": "0700|基本数据",
          "DE94BBA4-06D1-4D40-A16A-BFD50179D6AC": "2700|Windows 恢复环境",
          "21686148-6449-6E6F-744E-656564454649": "EF02|BIOS 启动分区",
          "0FC63DAF-8483-4772-8E79-3D69D8477DE4": "8300|Linux 文件系统",
@@ -179,7 +179,7 @@ spoil() { put_bytes "$1" "$2" "$(printf '%02x' $((0x$(byte_at "$1" "$2") ^ 0xff)
 case_gpt_disks() {
   local k args d=() win='size=100MiB, type=C12A7328-F81F-11D2-BA4B-00A0C93EC93B
 size=16MiB, type=E3C9E316-0B5C-4DB8-817D-F92DF00215AE
-size=800MiB, type=EBD0A0A2-B9E5-4433-87C0-68B4B72699C7
+size=800MiB, type=EBD0A0A2-B9E5-4433-87C0-68B6B72699C7
 size=100MiB, type=DE94BBA4-06D1-4D40-A16A-BFD50179D6AC'
   for k in 1 4 5 6 7; do d[k]=$(new_image "gpt$k" 1G); partition "${d[k]}" gpt <<<"$win"; done
   d[2]=$(new_image linux 2G)
@@ -193,9 +193,9 @@ size=3000, type=516E7CB6-6ECF-11D6-8FF8-00022D09712B
 EOF
   d[3]=$(new_image gaps 512M)
   partition "${d[3]}" gpt <<'EOF'
-3 : start=2048, size=64MiB, type=EBD0A0A2-B9E5-4433-87C0-68B4B72699C7
-7 : start=133120, size=64MiB, type=EBD0A0A2-B9E5-4433-87C0-68B4B72699C7, attrs="GUID:62"
-8 : start=264192, size=64MiB, type=EBD0A0A2-B9E5-4433-87C0-68B4B72699C7, attrs="GUID:62,GUID:63"
+3 : start=2048, size=64MiB, type=EBD0A0A2-B9E5-4433-87C0-68B6B72699C7
+7 : start=133120, size=64MiB, type=EBD0A0A2-B9E5-4433-87C0-68B6B72699C7, attrs="GUID:62"
+8 : start=264192, size=64MiB, type=EBD0A0A2-B9E5-4433-87C0-68B6B72699C7, attrs="GUID:62,GUID:63"
 EOF
   format_fat32 "${d[3]}" 133120 131072 HIDDENDATA
   put_entries "${d[4]}" <<<'0 1 07 239616 1638400 80'

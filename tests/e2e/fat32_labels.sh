@@ -81,7 +81,7 @@ start=145408, size=8192, type=7'
   format_fat32 "$d1" 2048 70000 OLDLABEL
   mkfs.fat -F 32 -s 1 -b 3 -n HIDDENFAT --offset 73728 -h 73728 "$d1" 35000 >/dev/null 2>&1
   d2=$(new_image gpt 128M)
-  partition "$d2" gpt <<<'2 : start=4096, size=70000, type=EBD0A0A2-B9E5-4433-87C0-68B4B72699C7'
+  partition "$d2" gpt <<<'2 : start=4096, size=70000, type=EBD0A0A2-B9E5-4433-87C0-68B6B72699C7'
   format_fat32 "$d2" 4096 70000 GPTDATA
   attach "$d1" "$d2"
 

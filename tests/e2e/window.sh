@@ -135,7 +135,7 @@ case_gpt_hidden() {
   d=$(new_image gpt 1G)
   partition "$d" gpt <<<'size=100MiB, type=C12A7328-F81F-11D2-BA4B-00A0C93EC93B
 size=16MiB, type=E3C9E316-0B5C-4DB8-817D-F92DF00215AE
-size=700MiB, type=EBD0A0A2-B9E5-4433-87C0-68B4B72699C7
+size=700MiB, type=EBD0A0A2-B9E5-4433-87C0-68B6B72699C7
 size=100MiB, type=DE94BBA4-06D1-4D40-A16A-BFD50179D6AC'
   attach "$d"
   open_window
@@ -151,8 +151,8 @@ size=100MiB, type=DE94BBA4-06D1-4D40-A16A-BFD50179D6AC'
   local wrong
   wrong=$(gpt_judged "$d" 2 3)
   [ -z "$wrong" ] || fail "(window) 确定: $wrong"
-  [ "$(listed "$d" 3)" = "EBD0A0A2-B9E5-4433-87C0-68B4B72699C7 GUID:62,63" ] || fail "row 2: sfdisk lists $(listed "$d" 3)"
-  [ "$(listed "$d" 4)" = "EBD0A0A2-B9E5-4433-87C0-68B4B72699C7 -" ] || fail "row 3: sfdisk lists $(listed "$d" 4)"
+  [ "$(listed "$d" 3)" = "EBD0A0A2-B9E5-4433-87C0-68B6B72699C7 GUID:62,63" ] || fail "row 2: sfdisk lists $(listed "$d" 3)"
+  [ "$(listed "$d" 4)" = "EBD0A0A2-B9E5-4433-87C0-68B6B72699C7 -" ] || fail "row 3: sfdisk lists $(listed "$d" 4)"
   no_letters_left
 }
 e2e_case gpt_hidden case_gpt_hidden

@@ -82,7 +82,7 @@ TEST(Writers, ABootSectorLabelGoesIntoTheBootSectorAndABackupInsideTheReservedAr
       {data, boot(512, 32, 0xFFFF), boot(512, 32, 6), one, 1, ""},  // FFFF: none
       {data, boot(512, 6, 6), boot(512, 6, 6), one, 1, ""},         // sector 6 of 6 reserved is data
       {data, boot(512, 32, 6), Sector{}, one + cycle("D:", six, "512", ""), 1, "备份引导区卷标 未写入（引导区不是 FAT32）"},
-      {data, boot(4096, 32, 6), boot(4096, 32, 6), none, 0, "引导区卷标 未写入（引导区的扇区不是 512 字节）"},
+      {data, boot(4096, 32, 6), boot(4096, 32, 6), none, 0, "引导区卷标 未写入（引导区的扇区大小与磁盘不符）"},
       {data, boot(512, 32, 0, "fat32"), Sector{}, one, 1, ""},
       {refused, boot(512, 32, 6), boot(512, 32, 6), none, 0, "引导区卷标 未写入（卷标含有系统 OEM 代码页没有的字符）"},
       {refused, ntfsBoot(), Sector{}, none, 0, ""},  // nothing of ours there, nothing reported

@@ -11,9 +11,11 @@ TEST(NumberText, OffsetsAreFourHighAndEightLowDigitsAndMegabytesRoundHalvesToEve
   // The lenient hex rule would read these as some offset, "00000000ZZZZ" as the MBR's.
   for (const char* text : {"00000000ZZZZ", "", "7E00", "0000 0007E00", "$00000007E00", "00000000000000007E00"})
     EXPECT_FALSE(parseOffsetText(text)) << text;
-  // Sectors to whole MB: 0.5 -> 0, 1.5 -> 2, 2.5 -> 2, 2.5 and a sector -> 3; no overflow at the top.
+  // Sectors to whole MB: 0.5 -> 0, 1.5 -> 2, 2.5 -> 2, 2.5 and a sector -> 3; no overflow at the
+  // top; the same with sectors of 4096 bytes, 256 to a MB.
   const std::pair<std::uint64_t, const char*> sizes[] = {{1024, "0"}, {1025, "1"}, {3072, "2"}, {5120, "2"}, {5121, "3"}, {0xFFFFFFFF, "2097152"}};
-  for (const auto& [sectors, text] : sizes) EXPECT_EQ(capacityText(sectors), text) << sectors;
+  for (const auto& [sectors, text] : sizes) EXPECT_EQ(capacityText(sectors, 512), text) << sectors;
+  for (const auto& [sectors, text] : sizes) EXPECT_EQ(capacityText(sectors / 8 + (sectors % 8 != 0), 4096), text) << sectors;
   EXPECT_TRUE(megabytesText(5 << 19) == "2" && divideRoundHalfEven(~0ull, 2) == 0x8000000000000000u);
 }
 

@@ -1,6 +1,8 @@
 #include "model/type_catalogue.h"
 #include <gtest/gtest.h>
 #include <cctype>
+#include "model/gpt_types.h"
+#include "support/tools.h"
 
 namespace quenbolt {
 namespace {
@@ -45,6 +47,17 @@ TEST(TypeCatalogue, GroupsAreTheirFixedIdsComparedExactly) {
   EXPECT_EQ(typeGroupIds(TypeGroup::HiddenTypes), (Ids{"11", "12", "14", "16", "17", "BB", "A0", "1B", "1C", "BC", "27", "DD", "DE"}));
   EXPECT_TRUE(isInGroup(TypeGroup::HiddenTypes, "27") && !isInGroup(TypeGroup::ExtendedTypes, "0f") &&
               !isInGroup(TypeGroup::Fat32LabelTypes, "0b") && !isInGroup(TypeGroup::ExtendedTypes, "85"));
+}
+// Every GPT type the program names is one util-linux knows under that GUID: a mistyped digit
+// would show every partition of that type as an unknown GUID, and write the wrong one.
+TEST(GptTypes, EveryCodeNamesAGuidUtilLinuxKnows) {
+  const auto [known, status] = runTool("sfdisk --label gpt -T 2>/dev/null");
+  if (status != 0 || known.empty()) GTEST_SKIP() << "sfdisk is not available";
+  for (const std::string& entry : gptTypeChoiceEntries()) {
+    const std::optional<Guid> type = gptTypeOf(typeChoiceId(entry));
+    ASSERT_TRUE(type) << entry;
+    EXPECT_NE(known.find("\n" + guidText(*type) + " "), std::string::npos) << entry;
+  }
 }
 }  // namespace
 }  // namespace quenbolt

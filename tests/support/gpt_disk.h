@@ -12,13 +12,13 @@ namespace quenbolt {
 
 struct GptEntrySpec {
   unsigned index = 0;      // place in the entry array
-  std::string type;        // type GUID as text, "EBD0A0A2-B9E5-4433-87C0-68B4B72699C7"
+  std::string type;        // type GUID as text, "EBD0A0A2-B9E5-4433-87C0-68B6B72699C7"
   std::uint64_t first = 0;
   std::uint64_t last = 0;
   std::uint64_t attributes = 0;
 };
 
-constexpr const char* kBasicData = "EBD0A0A2-B9E5-4433-87C0-68B4B72699C7";
+constexpr const char* kBasicData = "EBD0A0A2-B9E5-4433-87C0-68B6B72699C7";
 constexpr const char* kLinuxData = "0FC63DAF-8483-4772-8E79-3D69D8477DE4";
 constexpr const char* kRecovery = "DE94BBA4-06D1-4D40-A16A-BFD50179D6AC";
 

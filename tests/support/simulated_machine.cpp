@@ -56,6 +56,7 @@ class SimulatedHandle : public DiskHandle {
   SimulatedHandle(SimulatedMachine& m, unsigned disk, DiskAccess access, char letter, std::uint64_t base)
       : m_(m), disk_(disk), access_(access), letter_(letter), base_(base), name_(letter ? std::string(1, letter) + ":" : std::to_string(disk)) {
     ++m_.openHandles;
+    setSectorSize(m_.disks.at(disk).sectorSize);
   }
   ~SimulatedHandle() override {
     --m_.openHandles, m_.log.push_back("close " + name_);
@@ -69,6 +70,10 @@ class SimulatedHandle : public DiskHandle {
   long readAt(std::uint64_t offset, std::uint8_t* data, std::size_t size) override {
     SimulatedDisk& d = m_.disks.at(disk_);
     const std::uint64_t at = offset > ~base_ ? ~std::uint64_t{0} : base_ + offset;  // past every disk, not around
+    if (at % d.sectorSize || size % d.sectorSize) {
+      note("read", at, -1);
+      return failedWith(kErrorInvalidParameter);
+    }
     const std::optional<Fault> f = decide(d, FaultOn::Read, at, access_);
     long got = -1;
     if (!f || f->bytes >= 0) {
@@ -86,7 +91,8 @@ class SimulatedHandle : public DiskHandle {
     const std::optional<Fault> f = decide(d, FaultOn::Write, at, access_);
     long done = static_cast<long>(size);
     std::uint32_t error = kErrorAccessDenied;
-    if (access_ != DiskAccess::ReadWrite || !m_.writeAllowed(disk_, letter_, at, size)) done = -1;
+    if (at % d.sectorSize || size % d.sectorSize) done = -1, error = kErrorInvalidParameter;
+    else if (access_ != DiskAccess::ReadWrite || !m_.writeAllowed(disk_, letter_, at, size)) done = -1;
     else if (at > d.size || size > d.size - at) done = -1, error = 27;  // a disk does not grow: sector not found
     else if (f) done = f->bytes, error = f->error ? f->error : error;
     const bool lost = done > 0 && decide(d, FaultOn::LostWrite, at, access_);
@@ -108,10 +114,10 @@ class SimulatedHandle : public DiskHandle {
   std::string name_;
 };
 
-SimulatedDisk& SimulatedMachine::addDisk(unsigned index, std::uint64_t size) {
+SimulatedDisk& SimulatedMachine::addDisk(unsigned index, std::uint64_t size, std::size_t sectorSize) {
   const auto* count = std::get_if<std::uint32_t>(&enumValues["COUNT"]);
   if (!count || *count <= index) setDiskCount(index + 1);
-  return disks[index] = SimulatedDisk{size, true, {}, {}};
+  return disks[index] = SimulatedDisk{size, true, {}, {}, sectorSize};
 }
 
 SimulatedVolume* SimulatedMachine::volume(char letter) {
@@ -166,7 +172,8 @@ bool SimulatedMachine::writeAllowed(unsigned disk, char letter, std::uint64_t at
   if (letter) {  // a volume handle: its reserved area only; a letter gone leads nowhere
     const SimulatedVolume* v = volume(letter);
     const std::string bpb = v ? disks.at(v->disk).bytes(v->start, 16) : "";
-    const std::uint64_t reserved = v && isFat(v->fileSystem) && le16(bpb, 0x0B) == 512 && le16(bpb, 0x0E) ? le16(bpb, 0x0E) * 512ull : 512;
+    const std::size_t sector = v ? disks.at(v->disk).sectorSize : 512;
+    const std::uint64_t reserved = v && isFat(v->fileSystem) && le16(bpb, 0x0B) == sector && le16(bpb, 0x0E) ? le16(bpb, 0x0E) * sector : sector;
     return v && at >= v->start && at - v->start < reserved && size <= reserved - (at - v->start);
   }
   for (char l = 'A'; l <= 'Z'; ++l) {  // a disk handle: outside every volume with a file system
@@ -254,11 +261,12 @@ OemLabel SimulatedMachine::oemLabel(const std::string& rootPath) {
 // the date stays zero.
 bool SimulatedMachine::writeRootLabel(unsigned index, std::uint64_t start, const std::string& label) {
   const std::string b = disks.at(index).bytes(start, 512);
+  const std::size_t sector = disks.at(index).sectorSize;
   const std::uint64_t root = le16(b, 0x2C) | le16(b, 0x2E) << 16, fat = le16(b, 0x24) | std::uint64_t{le16(b, 0x26)} << 16;
-  if (upperAscii(b.substr(0x52, 5)) != "FAT32" || le16(b, 0x0B) != 512 || !b[0x0D] || root < 2) return true;
+  if (upperAscii(b.substr(0x52, 5)) != "FAT32" || le16(b, 0x0B) != sector || !b[0x0D] || root < 2) return true;
   const unsigned fats = static_cast<unsigned char>(b[0x10]), clusterSectors = static_cast<unsigned char>(b[0x0D]);
-  const std::uint64_t first = start + (le16(b, 0x0E) + fats * fat + (root - 2) * clusterSectors) * 512;
-  const std::uint64_t end = first + clusterSectors * 512ull;
+  const std::uint64_t first = start + (le16(b, 0x0E) + fats * fat + (root - 2) * clusterSectors) * sector;
+  const std::uint64_t end = first + clusterSectors * sector;
   if (end > disks[index].size) return false;
   std::optional<std::uint64_t> entry, free;
   for (std::uint64_t at = first; at < end && !entry; at += 32) {

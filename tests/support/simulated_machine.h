@@ -54,14 +54,15 @@ inline Sector table(std::initializer_list<Entry> entries, bool signature = true)
   return s;
 }
 
-// A FAT32 boot sector: 512-byte sectors, 8 to a cluster, 32 reserved ones, two FATs of 1024 sectors,
-// the root directory in cluster 2 (kFat32RootSector sectors in), 100000 sectors in all,
-// BPB_BkBootSec `backup` (0: none); `label` at 0x47 as given, blank-padded, not upper-cased.
+// A FAT32 boot sector: `sectorSize`-byte sectors, 8 to a cluster, 32 reserved ones, two FATs of
+// 1024 sectors, the root directory in cluster 2 (kFat32RootSector sectors in), 100000 sectors of
+// 512 bytes in all, BPB_BkBootSec `backup` (0: none); `label` at 0x47 as given, blank-padded, not
+// upper-cased.
 constexpr std::uint64_t kFat32RootSector = 32 + 2 * 1024;
-inline Sector fat32Boot(const std::string& label, unsigned backup = 0) {
+inline Sector fat32Boot(const std::string& label, unsigned backup = 0, unsigned sectorSize = 512) {
   Sector s{};
-  place(s, 0, "\xEB\x58\x90MSDOS5.0" + le(512, 2) + "\x08" + le(32, 2) + "\x02");
-  place(s, 0x20, le(100000, 4));
+  place(s, 0, "\xEB\x58\x90MSDOS5.0" + le(sectorSize, 2) + "\x08" + le(32, 2) + "\x02");
+  place(s, 0x20, le(100000 / (sectorSize / 512), 4));
   place(s, 0x24, le(1024, 4) + le(0, 4) + le(2, 4) + le(0, 2) + le(backup, 2));
   place(s, 0x42, "\x29" + le(0x1234ABCD, 4) + (label + std::string(11, ' ')).substr(0, 11) + "FAT32   ");
   return place(s, 0x1FE, "\x55\xAA"), s;
@@ -103,6 +104,9 @@ struct SimulatedDisk {
   bool lengthKnown = true;  // IOCTL_DISK_GET_LENGTH_INFO answers (Wine's image files: no)
   DiskBytes sectors;
   std::vector<Fault> faults;
+  // The logical sector size the disk reports; a transfer that is not whole sectors of it at a
+  // multiple of it is refused (ERROR_INVALID_PARAMETER), as the disk class driver refuses it.
+  std::size_t sectorSize = 512;
   // Content changed behind the program's back (not logged); offsets need not be aligned.
   void put(std::uint64_t offset, const std::string& bytes);
   void put(std::uint64_t offset, const Sector& sector) { put(offset, std::string(sector.begin(), sector.end())); }
@@ -127,7 +131,8 @@ class SimulatedMachine : RawDisks, Registry, Volumes, DosDevices, SystemInfo, Ui
  public:
   Platform platform() { return {*this, *this, *this, *this, *this, *this}; }
 
-  SimulatedDisk& addDisk(unsigned index, std::uint64_t size);  // all zeros; the disk count grows to include it
+  // All zeros; the disk count grows to include it.
+  SimulatedDisk& addDisk(unsigned index, std::uint64_t size, std::size_t sectorSize = 512);
   void setDiskCount(std::uint32_t count) { enumValues["COUNT"] = count; }
   SimulatedVolume* volume(char letter);  // mounted, or through a defined name to a partition device
   std::map<unsigned, DiskBytes> contents() const;

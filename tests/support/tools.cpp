@@ -20,7 +20,7 @@ std::pair<std::string, int> runTool(const std::string& command) {
 
 const char* const kWindowsGptScript =
     "label: gpt\nlabel-id: 51424C54-0000-4000-8000-000000000001\nsize=100MiB, type=C12A7328-F81F-11D2-BA4B-00A0C93EC93B\n"
-    "size=16MiB, type=E3C9E316-0B5C-4DB8-817D-F92DF00215AE\nsize=800MiB, type=EBD0A0A2-B9E5-4433-87C0-68B4B72699C7\n"
+    "size=16MiB, type=E3C9E316-0B5C-4DB8-817D-F92DF00215AE\nsize=800MiB, type=EBD0A0A2-B9E5-4433-87C0-68B6B72699C7\n"
     "size=100MiB, type=DE94BBA4-06D1-4D40-A16A-BFD50179D6AC\n";
 
 std::optional<std::vector<SfdiskPartition>> sfdiskDisk(const std::string& script, std::uint64_t bytes, SimulatedMachine& machine, unsigned index) {

@@ -2,16 +2,46 @@
 
 #include <winioctl.h>
 
+#include <algorithm>
 #include <string>
 
 namespace quenbolt {
 
 namespace {
 
+// The logical sector size of a disk or volume, 512 where the system does not tell it (Wine does
+// not, for a physical drive that is an image file: measured with Wine 8, both queries fail there
+// with error 50). A volume answers the older query where it lacks the newer.
+std::size_t querySectorSize(HANDLE handle) {
+  DISK_GEOMETRY_EX geometryEx{};
+  DWORD returned = 0;
+  if (DeviceIoControl(handle, IOCTL_DISK_GET_DRIVE_GEOMETRY_EX, nullptr, 0, &geometryEx,
+                      sizeof geometryEx, &returned, nullptr) &&
+      returned >= sizeof geometryEx.Geometry) {
+    return geometryEx.Geometry.BytesPerSector;
+  }
+  DISK_GEOMETRY geometry{};
+  if (DeviceIoControl(handle, IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, &geometry, sizeof geometry,
+                      &returned, nullptr) &&
+      returned >= sizeof geometry) {
+    return geometry.BytesPerSector;
+  }
+  return kSectorSize;
+}
+
 class Win32DiskHandle : public DiskHandle {
  public:
-  explicit Win32DiskHandle(HANDLE handle) : handle_(handle) {}
-  ~Win32DiskHandle() override { CloseHandle(handle_); }
+  explicit Win32DiskHandle(HANDLE handle) : handle_(handle) {
+    setSectorSize(querySectorSize(handle));
+    // Transfers go through a page-aligned buffer: a disk of 4096-byte sectors may refuse a
+    // buffer that is aligned to less than its sector.
+    buffer_ = static_cast<std::uint8_t*>(
+        VirtualAlloc(nullptr, sectorSize(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  }
+  ~Win32DiskHandle() override {
+    if (buffer_) VirtualFree(buffer_, 0, MEM_RELEASE);
+    CloseHandle(handle_);
+  }
 
   // Wine refuses this for a physical drive that is an image file (measured with Wine 8); the
   // GPT reader then falls back to the MBR's EE entry.
@@ -28,19 +58,23 @@ class Win32DiskHandle : public DiskHandle {
 
  protected:
   long readAt(std::uint64_t offset, std::uint8_t* data, std::size_t size) override {
+    if (!buffer_ || size > sectorSize()) return failedWith(ERROR_NOT_ENOUGH_MEMORY);
     if (!seek(offset)) return failedWith(GetLastError());
     DWORD transferred = 0;
-    if (!ReadFile(handle_, data, static_cast<DWORD>(size), &transferred, nullptr)) {
+    if (!ReadFile(handle_, buffer_, static_cast<DWORD>(size), &transferred, nullptr)) {
       return failedWith(GetLastError());
     }
     // Past the end of an image file Wine reports success with 0 bytes; the caller counts it.
+    std::copy(buffer_, buffer_ + std::min<std::size_t>(transferred, size), data);
     return static_cast<long>(transferred);
   }
 
   long writeAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size) override {
+    if (!buffer_ || size > sectorSize()) return failedWith(ERROR_NOT_ENOUGH_MEMORY);
     if (!seek(offset)) return failedWith(GetLastError());
+    std::copy(data, data + size, buffer_);
     DWORD transferred = 0;
-    if (!WriteFile(handle_, data, static_cast<DWORD>(size), &transferred, nullptr)) {
+    if (!WriteFile(handle_, buffer_, static_cast<DWORD>(size), &transferred, nullptr)) {
       return failedWith(GetLastError());
     }
     return static_cast<long>(transferred);
@@ -57,6 +91,7 @@ class Win32DiskHandle : public DiskHandle {
   }
 
   HANDLE handle_;
+  std::uint8_t* buffer_ = nullptr;
 };
 
 HANDLE openDevice(const std::string& device, DiskAccess access) {
