@@ -21,9 +21,9 @@ using Lines = std::vector<std::string>;
 constexpr std::uint64_t kMiB = 1 << 20;
 
 // Disk 1 (MBR): an active NTFS primary at 1 MiB; a container at 32 MiB whose EBRs, at 32 and 48
-// MiB, hold a FAT32 and an NTFS logical partition 1 MiB after each; a hidden FAT32 primary at 128
-// MiB, its backup boot sector in sector 6, no letter. Disk 2 (GPT): basic data at 1 MiB, recovery
-// at 33 MiB.
+// MiB, hold a FAT32 volume mounted as F: and an NTFS logical partition 1 MiB after each; a hidden
+// FAT32 primary at 128 MiB, no letter. Both FAT32 volumes keep a backup boot sector in sector 6.
+// Disk 2 (GPT): basic data at 1 MiB, recovery at 33 MiB.
 struct Twin {
   explicit Twin(std::size_t sectorSize) : size(sectorSize) {
     const auto lba = [this](std::uint64_t bytes) { return static_cast<std::uint32_t>(bytes / size); };
@@ -33,6 +33,8 @@ struct Twin {
                       {2, 0, 0x1C, lba(128 * kMiB), lba(64 * kMiB)}}));
     mbr.put(32 * kMiB, table({{0, 0, 0x0B, lba(kMiB), lba(8 * kMiB)}, {1, 0, 0x05, lba(16 * kMiB), lba(16 * kMiB)}}));
     mbr.put(48 * kMiB, table({{0, 0, 0x07, lba(kMiB), lba(8 * kMiB)}}));
+    for (std::uint64_t copy : {0u, 6u}) mbr.put(33 * kMiB + copy * size, fat32Boot("LOGIC", 6, static_cast<unsigned>(size)));
+    machine.letters['F'] = SimulatedVolume{0, 33 * kMiB, 8 * kMiB, "LOGIC"};
     for (std::uint64_t copy : {0u, 6u}) mbr.put(128 * kMiB + copy * size, fat32Boot("HIDDEN", 6, static_cast<unsigned>(size)));
     putGpt(machine.addDisk(1, 256 * kMiB, size),
            {{0, kBasicData, lba(kMiB), lba(33 * kMiB) - 1}, {1, kRecovery, lba(33 * kMiB), lba(49 * kMiB) - 1}}, 128, size);
@@ -67,7 +69,10 @@ struct Twin {
         {"EBR 1 entry 0 type", {0, 32 * kMiB + 0x1C2, 1}},
         {"boot label", {0, hidden + 0x47, 11}},
         {"backup label", {0, hidden + 6 * size + 0x47, 11}},
-        {"root entry", {0, hidden + kFat32RootSector * size, 32}}};
+        {"root entry", {0, hidden + kFat32RootSector * size, 32}},
+        {"F: boot label", {0, 33 * kMiB + 0x47, 11}},
+        {"F: backup label", {0, 33 * kMiB + 6 * size + 0x47, 11}},
+        {"F: root entry", {0, 33 * kMiB + kFat32RootSector * size, 12}}};
     for (const auto& [copy, header, array] : {std::tuple<std::string, std::uint64_t, std::uint64_t>{"", 1, at.primaryArray},
                                               {"backup ", at.backupHeader, at.backupArray}}) {
       f[copy + "header CRC"] = {1, header * size + 16, 4, false};
@@ -94,7 +99,8 @@ TEST(SectorSizes, TwinsOfFiveHundredTwelveAndFourKilobyteSectorsListAndChangeAli
   EXPECT_EQ(formatListing(large.list), formatListing(small.list));
   EXPECT_EQ(large.list.BootSectorOffsetText, small.list.BootSectorOffsetText);
   EXPECT_NE(formatListing(small.list).find("HIDDEN"), std::string::npos) << "the hidden partition's label";
-  for (const char* command : {"/M 1 1 0C", "/M 1 2 0C", "/A 1 2 1", "/L 1 4 NEWNAME", "/M 2 2 0700", "/G 2 1 4000000000000000"}) {
+  for (const char* command : {"/M 1 1 0C", "/M 1 2 0C", "/A 1 2 1", "/L 1 4 NEWNAME", "/L 1 2 data", "/M 2 2 0700",
+                              "/G 2 1 4000000000000000"}) {
     Twin a(512), b(4096);
     const CommandResult ra = a.run(command), rb = b.run(command);
     EXPECT_EQ(rb.exitStatus, ra.exitStatus) << command;

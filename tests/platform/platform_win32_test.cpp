@@ -42,6 +42,8 @@ TEST_F(RawDiskWin32Test, ReadsAndWritesWholeSectorsAtSixtyFourBitOffsetsAndCount
     EXPECT_FALSE(disk->readSector(size, sector)) << "at the end ReadFile gives 0 bytes";
     EXPECT_EQ(disk->lastError(), 0u) << "a short read has no error code of its own";
     EXPECT_TRUE(!disk->lengthBytes() || *disk->lengthBytes() == size) << "Wine may not tell an image's length; told, it is right";
+    // Wine answers no geometry query for an image (error 50): the size is the fallback's.
+    EXPECT_EQ(disk->sectorSize(), 512u);
   }
   ASSERT_TRUE(platform.disks.openDisk(0, DiskAccess::ReadWrite)->writeSector(3 * 512, pattern));
   auto disk = platform.disks.openDisk(0, DiskAccess::Read);
