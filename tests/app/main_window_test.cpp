@@ -209,6 +209,7 @@ TEST_F(MainWindow, TheLabelFieldStagesOnlyWhatTheUserChanged) {
   view.clickRow(rowD);  // away, unstaged, and back
   stage(rowE, "0B");
   EXPECT_EQ(cell(rowE, kLabelColumn), kLongLabel);
+  EXPECT_EQ(cell(rowE, kKindColumn), "逻辑") << "no active box, no kind staged";
   view.setLabelText("DATA"), presenter.stageRowEdit();
   EXPECT_EQ(cell(rowE, kLabelColumn), "DATA");
 }

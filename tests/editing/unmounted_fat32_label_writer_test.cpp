@@ -33,10 +33,10 @@ void fillFirstCluster(SimulatedDisk& disk) {
   for (std::uint64_t at = kRoot; at < kRoot + 8 * 512; at += 32) disk.put(at, entry("FILE    TXT", 0x20));
 }
 
-// The volume with a backup boot sector at 6 and, after a file, the label entry "OLD".
+// The volume with a backup boot sector at 3 (not the usual 6) and, after a file, the label entry "OLD".
 void withBackupAndLabel(SimulatedDisk& disk) {
-  disk.put(kBootH, fat32Boot("OLD", 6));
-  disk.put(kBootH + 6 * 512, fat32Boot("OLD", 6));
+  disk.put(kBootH, fat32Boot("OLD", 3));
+  disk.put(kBootH + 3 * 512, fat32Boot("OLD", 3));
   disk.put(kRoot, entry("FILE    TXT", 0x20));
   disk.put(kRoot + 32, entry("OLD        ", 0x08));
 }
@@ -52,7 +52,7 @@ struct Case {
 // `field` in both boot sectors, then `more`.
 std::vector<ByteChange> inBothBootSectors(const std::string& field, std::vector<ByteChange> more) {
   more.push_back({0, kBootH + 0x47, field});
-  more.push_back({0, kBootH + 6 * 512 + 0x47, field});
+  more.push_back({0, kBootH + 3 * 512 + 0x47, field});
   return more;
 }
 
@@ -129,7 +129,7 @@ TEST(UnmountedFat32Label, ReadsTheWholePlanBeforeItWritesAndEachSectorAgainBefor
   b.machine.log.clear();
   b.list.nameLabel(rowH, "new");
   EXPECT_TRUE(applyChanges(b.platform, b.list).succeeded());
-  const std::uint64_t backup = kBootH + 6 * 512;
+  const std::uint64_t backup = kBootH + 3 * 512;
   EXPECT_EQ(b.machine.log, (Lines{"open 0 read ok", "read 0 " + hexText(kBootH) + " 512",
                                   "read 0 " + hexText(backup) + " 512", "read 0 " + hexText(kRoot) + " 512",
                                   "close 0"} +

@@ -78,6 +78,8 @@ TEST(Writers, ABootSectorLabelGoesIntoTheBootSectorAndABackupInsideTheReservedAr
   };
   const Case cases[] = {
       {data, boot(512, 32, 6), boot(512, 32, 6), both, 2, ""},
+      {data, boot(512, 32, 3), Sector{}, one + cycle("D:", kBootD + 3 * 512, "512", ""), 1,
+       "备份引导区卷标 未写入（引导区不是 FAT32）"},  // BPB_BkBootSec says 3, and sector 3 is read
       {data, boot(512, 32, 0), boot(512, 32, 0), one, 1, ""},
       {data, boot(512, 32, 0xFFFF), boot(512, 32, 6), one, 1, ""},  // FFFF: none
       {data, boot(512, 6, 6), boot(512, 6, 6), one, 1, ""},         // sector 6 of 6 reserved is data
@@ -99,6 +101,12 @@ TEST(Writers, ABootSectorLabelGoesIntoTheBootSectorAndABackupInsideTheReservedAr
     const std::vector<ByteChange> changes{{0, kBootD + 0x47, c.field.bytes}, {0, six + 0x47, c.field.bytes}};
     EXPECT_EQ(b.unexpectedBytes({changes.begin(), changes.begin() + c.copies}), "") << c.failure;
   }
+  Bench failed;  // a boot sector that could not be written leaves its backup alone
+  failed.machine.disks[0].faults = {{FaultOn::Write, kBootD}};
+  ChangeReport lost;
+  writeBootSectorLabel(failed.platform, failed.list, rowD, data, lost);
+  EXPECT_EQ(failures(failed.list, lost), Lines{"磁盘 1 分区 1：引导区卷标 未写入（写入扇区失败）"});
+  EXPECT_EQ(failed.unexpectedBytes({}), "");
   Bench b;  // an offset text the scan never writes is not read leniently as another sector
   b.list.BootSectorOffsetText[rowD] = "00000000ZZZZ";
   ChangeReport report;
