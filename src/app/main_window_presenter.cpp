@@ -130,7 +130,8 @@ void MainWindowPresenter::stageRowEdit() {
   PartitionList& list = state_.list;
   PartitionRow& cells = list.rows[row];
   GptRecord* gpt = list.gptRecordOf(row);
-  if (typeEnabled && !gpt && view_.typeIdText().size() == 1) view_.setTypeIdText("0" + view_.typeIdText());
+  if (typeEnabled && !gpt && view_.typeIdText().size() == 1)
+    view_.setTypeIdText("0" + view_.typeIdText());
 
   const bool labelEdited = view_.labelEnabled() && view_.labelText() != labelAsFilled_;
   // Staged, such a character would reach the volume as a question mark.
@@ -140,8 +141,9 @@ void MainWindowPresenter::stageRowEdit() {
   }
   // A GPT type is staged only when the field was changed, and only as a code of the list.
   const bool gptTypeEdited = gpt && typeEnabled && view_.typeIdText() != typeAsFilled_;
-  const std::optional<Guid> gptType =
-      gptTypeEdited && view_.typeIdText().size() == 4 ? gptTypeOf(view_.typeIdText()) : std::nullopt;
+  const std::optional<Guid> gptType = gptTypeEdited && view_.typeIdText().size() == 4
+                                          ? gptTypeOf(view_.typeIdText())
+                                          : std::nullopt;
   if (gptTypeEdited && !gptType) {
     showMessageBox(kNotGptTypeText, kNotStagedCaption, kMbIconWarning);
     return;

@@ -14,8 +14,8 @@
 namespace quenbolt {
 
 // Text colours (COLORREF, 0x00BBGGRR).
-constexpr std::uint32_t kContainerRowColour = 0x808080;  // grey
-constexpr std::uint32_t kHiddenTypeRowColour = 0x0000FF; // red
+constexpr std::uint32_t kContainerRowColour = 0x808080;   // grey
+constexpr std::uint32_t kHiddenTypeRowColour = 0x0000FF;  // red
 // The custom-draw answer that asks for every row and every cell (CDRF_NOTIFYITEMDRAW at the
 // list's pre-paint stage, CDRF_NOTIFYSUBITEMDRAW at a row's).
 constexpr long kNotifyEveryCell = 0x20;

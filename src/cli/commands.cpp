@@ -19,7 +19,8 @@ struct CommandWord {
 };
 
 const CommandWord kCommandWords[] = {
-    {"/F", 2}, {"/S", 2}, {"/M", 3}, {"/L", 3}, {"/A", 3}, {"/G", 3}, {"/?", 0}, {"/H", 0}, {"/LIST", 0},
+    {"/F", 2}, {"/S", 2}, {"/M", 3}, {"/L", 3},    {"/A", 3},
+    {"/G", 3}, {"/?", 0}, {"/H", 0}, {"/LIST", 0},
 };
 
 const char* const kMbrTypeHint = "MBR 分区应为一到两位十六进制数字";
@@ -163,7 +164,8 @@ void replaceTypeIds(Platform& platform, PartitionList& list, const std::vector<s
     }
   } else {
     refuse(result, kExitNotUnderstood,
-           "/F 的两个分区标记应同为 MBR 分区标记或同为 GPT 分区类型: " + shown(from) + " " + shown(to));
+           "/F 的两个分区标记应同为 MBR 分区标记或同为 GPT 分区类型: " + shown(from) + " " +
+               shown(to));
     return;
   }
   // A disk that could not be read may hold partitions of that type too.
@@ -172,8 +174,8 @@ void replaceTypeIds(Platform& platform, PartitionList& list, const std::vector<s
 }
 
 // "/S ID label": every partition of type ID gets the label, upper-cased and whole.
-void setLabelsOfType(Platform& platform, PartitionList& list,
-                     const std::vector<std::string>& args, CommandResult& result) {
+void setLabelsOfType(Platform& platform, PartitionList& list, const std::vector<std::string>& args,
+                     CommandResult& result) {
   const std::string id = upperCased(args[2]);
   const std::string label = upperCased(args[3]);
   if (!acceptTypeId(result, id)) return;
@@ -206,7 +208,8 @@ void setTypeId(Platform& platform, PartitionList& list, const std::vector<std::s
   const std::string partition = "磁盘 " + shown(args[2]) + " 分区 " + shown(args[3]);
   if (GptRecord* record = list.gptRecordOf(*row)) {
     if (!gptType) {
-      refuse(result, kExitNotUnderstood, partition + " 是 GPT 分区，" + kGptTypeHint + ": " + shown(id));
+      refuse(result, kExitNotUnderstood,
+             partition + " 是 GPT 分区，" + kGptTypeHint + ": " + shown(id));
       return;
     }
     list.stageGptType(*record, *gptType);
@@ -214,7 +217,8 @@ void setTypeId(Platform& platform, PartitionList& list, const std::vector<std::s
     return;
   }
   if (!isTypeIdText(id)) {
-    refuse(result, kExitNotUnderstood, partition + " 是 MBR 分区，" + kMbrTypeHint + ": " + shown(id));
+    refuse(result, kExitNotUnderstood,
+           partition + " 是 MBR 分区，" + kMbrTypeHint + ": " + shown(id));
     return;
   }
   if (list.isProtectiveEntry(*row)) {
@@ -258,7 +262,8 @@ void setAttributes(Platform& platform, PartitionList& list, const std::vector<st
   GptRecord* record = list.gptRecordOf(*row);
   if (!record) {
     refuse(result, kExitNotUnderstood,
-           "/G 只能用于 GPT 分区: 磁盘 " + shown(args[2]) + " 分区 " + shown(args[3]) + " 是 MBR 分区");
+           "/G 只能用于 GPT 分区: 磁盘 " + shown(args[2]) + " 分区 " + shown(args[3]) +
+               " 是 MBR 分区");
     return;
   }
   list.stageGptAttributes(*record, *attributes);
@@ -279,8 +284,8 @@ void setLabel(Platform& platform, PartitionList& list, const std::vector<std::st
 }
 
 // "/A disk part 1/0": the primary partition by its system number, not its display number.
-void setActiveFlag(Platform& platform, PartitionList& list,
-                   const std::vector<std::string>& args, CommandResult& result) {
+void setActiveFlag(Platform& platform, PartitionList& list, const std::vector<std::string>& args,
+                   CommandResult& result) {
   // Exactly "1" sets the flag; every other text clears it, as scripts written for "0" rely on.
   const bool active = args[4] == "1";
   const std::string disk = lenientDiskIndexText(upperCased(args[2]));
@@ -290,8 +295,9 @@ void setActiveFlag(Platform& platform, PartitionList& list,
     if (record.row >= list.rows.size()) break;
     // A protective entry that boots would send a BIOS to the GPT's sectors as if they were code.
     if (list.isProtectiveEntry(record.row)) {
-      refuse(result, kExitNotUnderstood,
-             "GPT 保护分区（EE）没有活动标记: 磁盘 " + shown(args[2]) + " 主分区 " + shown(args[3]));
+      refuse(
+          result, kExitNotUnderstood,
+          "GPT 保护分区（EE）没有活动标记: 磁盘 " + shown(args[2]) + " 主分区 " + shown(args[3]));
       return;
     }
     list.rows[record.row][kKindColumn] = active ? kKindPrimaryActive : kKindPrimary;

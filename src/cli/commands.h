@@ -12,9 +12,9 @@ namespace quenbolt {
 
 // Process exit status of a batch run.
 enum ExitStatus : int {
-  kExitDone = 0,          // carried out (or nothing to do)
-  kExitWriteFailed = 1,   // at least one write failed
-  kExitNotUnderstood = 2, // unknown word, wrong argument count, refused or malformed ID
+  kExitDone = 0,           // carried out (or nothing to do)
+  kExitWriteFailed = 1,    // at least one write failed
+  kExitNotUnderstood = 2,  // unknown word, wrong argument count, refused or malformed ID
   kExitNoSuchPartition = 3,
   kExitDiskUnreadable = 4,  // a listed disk could not be read (a write failure still says 1)
 };

@@ -23,7 +23,7 @@ std::string gptKindText(std::uint64_t attributes) {
 
 const std::array<std::string, kColumnCount>& columnHeaders() {
   static const std::array<std::string, kColumnCount> headers{
-      "盘符", "卷标", "磁盘", "分区", "分区标记",
+      "盘符",     "卷标",     "磁盘",      "分区",          "分区标记",
       "分区格式", "分区类型", "容量（M）", "剩余空间（M）", "磁盘类型"};
   return headers;
 }

@@ -69,8 +69,9 @@ void noteUnreadable(PartitionList& list, unsigned n, DiskReadFailure failure,
   list.unreadableDisks.push_back(UnreadableDisk{n, failure, systemError});
 }
 
-// How many disk numbers past the registry's count are tried when disks are missing below it. Windows
-// gives an arriving disk the first free number, so gaps come only from disks removed since, a few.
+// How many disk numbers past the registry's count are tried when disks are missing below it.
+// Windows gives an arriving disk the first free number, so gaps come only from disks removed since,
+// a few.
 constexpr unsigned kDiskNumbersPastCount = 32;
 
 bool meansNoSuchDisk(std::uint32_t systemError) {
@@ -84,7 +85,8 @@ bool meansNoSuchDisk(std::uint32_t systemError) {
 bool sectorSizeContradictsTable(DiskHandle& disk, const Sector& mbr) {
   if (!protectiveEntryOf(mbr)) return false;
   const auto holdsHeaderAt = [](const Sector& sector, std::size_t at) {
-    return sector.size() >= at + 8 && std::equal(sector.begin() + at, sector.begin() + at + 8, "EFI PART");
+    return sector.size() >= at + 8 &&
+           std::equal(sector.begin() + at, sector.begin() + at + 8, "EFI PART");
   };
   const std::size_t size = disk.sectorSize();
   Sector sector;
@@ -102,8 +104,7 @@ bool sectorSizeContradictsTable(DiskHandle& disk, const Sector& mbr) {
 // is noted as unreadable, with the reason. A first sector that reads in full but holds no valid
 // table simply gives no rows. The handle is closed before the next disk is opened. False when
 // there is no disk with that number.
-bool scanDisk(Platform& platform, const TypeCatalogue& catalogue, unsigned n,
-              PartitionList& list) {
+bool scanDisk(Platform& platform, const TypeCatalogue& catalogue, unsigned n, PartitionList& list) {
   std::unique_ptr<DiskHandle> disk = platform.disks.openDisk(n, DiskAccess::Read);
   if (!disk) {
     const std::uint32_t error = platform.disks.lastOpenError();
@@ -121,8 +122,8 @@ bool scanDisk(Platform& platform, const TypeCatalogue& catalogue, unsigned n,
     return true;
   }
   if (sectorSizeContradictsTable(*disk, mbr)) {
-    list.unreadableDisks.push_back(UnreadableDisk{n, DiskReadFailure::SectorSizeMismatch, 0,
-                                                  disk->sectorSize()});
+    list.unreadableDisks.push_back(
+        UnreadableDisk{n, DiskReadFailure::SectorSizeMismatch, 0, disk->sectorSize()});
     return true;
   }
   if (appendGptRows(*disk, mbr, n, list)) return true;

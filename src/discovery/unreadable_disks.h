@@ -8,9 +8,9 @@
 namespace quenbolt {
 
 enum class DiskReadFailure {
-  Open,            // the device could not be opened
-  FirstRead,       // the read of its first sector failed
-  ShortFirstRead,  // the read of its first sector brought less than a whole sector
+  Open,                // the device could not be opened
+  FirstRead,           // the read of its first sector failed
+  ShortFirstRead,      // the read of its first sector brought less than a whole sector
   SectorSizeMismatch,  // its GPT lies where another sector size than the reported one puts it
 };
 

@@ -17,8 +17,7 @@ bool newerFreeSpaceCallAllowed(const std::optional<OsVersion>& version) {
   if (version->platformId == 2) return version->major >= 4;
   if (version->platformId == 1) {
     if (version->major > 4) return true;
-    return version->major == 4 &&
-           (version->minor > 0 || (version->build & 0xFFFFu) >= 0x1111u);
+    return version->major == 4 && (version->minor > 0 || (version->build & 0xFFFFu) >= 0x1111u);
   }
   return false;
 }
@@ -32,12 +31,18 @@ bool rowIsOnDisk(const PartitionRow& row, std::uint32_t diskNumber) {
 
 std::string diskTypeText(unsigned driveType) {
   switch (driveType) {
-    case kDriveRemovable: return kRemovableText;
-    case kDriveFixed: return "硬盘";
-    case kDriveRemote: return "远程磁盘";
-    case kDriveCdrom: return "光驱";
-    case kDriveRamdisk: return "内存虚拟盘";
-    default: return std::string();
+    case kDriveRemovable:
+      return kRemovableText;
+    case kDriveFixed:
+      return "硬盘";
+    case kDriveRemote:
+      return "远程磁盘";
+    case kDriveCdrom:
+      return "光驱";
+    case kDriveRamdisk:
+      return "内存虚拟盘";
+    default:
+      return std::string();
   }
 }
 

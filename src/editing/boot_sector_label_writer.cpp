@@ -29,9 +29,9 @@ char driveLetterOf(const std::string& cell) {
 
 std::optional<BootSectorLocation> bootSectorLocationOf(const PartitionList& list, std::size_t row) {
   const long disk = row < list.rows.size() ? diskIndexOfRow(list.rows[row]) : -1;
-  const std::optional<std::uint64_t> offset =
-      row < list.BootSectorOffsetText.size() ? parseOffsetText(list.BootSectorOffsetText[row])
-                                             : std::nullopt;
+  const std::optional<std::uint64_t> offset = row < list.BootSectorOffsetText.size()
+                                                  ? parseOffsetText(list.BootSectorOffsetText[row])
+                                                  : std::nullopt;
   if (disk < 0 || !offset) return std::nullopt;
   return BootSectorLocation{static_cast<unsigned>(disk), *offset};
 }
@@ -75,7 +75,8 @@ void writeBootSectorLabel(Platform& platform, const PartitionList& list, std::si
   patch.bytes = field.bytes;
   std::optional<std::uint32_t> backup;
   std::size_t sectorSize = 0;
-  patch.check = [&backup, &sectorSize, &field](const Sector& sector) -> std::optional<FailureReason> {
+  patch.check = [&backup, &sectorSize,
+                 &field](const Sector& sector) -> std::optional<FailureReason> {
     if (std::optional<FailureReason> refusal = checkFat32(sector)) return refusal;
     if (field.refusal) return field.refusal;
     backup = backupBootSector(sector);

@@ -21,37 +21,37 @@ enum class ChangeKind {
 };
 
 enum class FailureReason {
-  NotHexTypeId,      // the type text is not one or two hexadecimal digits
-  OpenFailed,        // the disk could not be opened for reading and writing
-  ReadFailed,        // the sector could not be read in full
-  TableChanged,      // the sector no longer holds what the scan found
-  WriteFailed,       // the sector could not be written in full
-  LabelRefused,      // the system refused the volume label
-  NotFat32,          // the boot sector is not FAT32 (nothing to write there)
-  NoDriveLetter,     // the volume has no drive letter, through which alone its label is set
-  ProtectiveType,    // type EE, which marks a GPT disk, would be written or replaced
-  SectorSizeDiffers,  // the FAT32 boot sector counts sectors of another size than the disk's
-  NoFileSystem,      // no file system is mounted there, and the partition is no FAT32 one
-  LabelTooLong,      // FAT keeps at most 11 bytes
-  LabelForbiddenCharacter,    // a character FAT does not allow in a label
-  LabelNotInOemCodePage,      // a character the system's OEM code page (the one FAT keeps) lacks
-  StoredLabelUnreadable,      // the label the system stored could not be read back
-  BadFat32Layout,             // the boot sector's BPB contradicts itself
-  NoRoomForLabel,             // the root directory's first cluster has no free entry
-  NotGbkText,                 // the text holds a character GBK cannot hold
-  SectorChanged,              // a sector no longer holds what was read when the change was planned
+  NotHexTypeId,             // the type text is not one or two hexadecimal digits
+  OpenFailed,               // the disk could not be opened for reading and writing
+  ReadFailed,               // the sector could not be read in full
+  TableChanged,             // the sector no longer holds what the scan found
+  WriteFailed,              // the sector could not be written in full
+  LabelRefused,             // the system refused the volume label
+  NotFat32,                 // the boot sector is not FAT32 (nothing to write there)
+  NoDriveLetter,            // the volume has no drive letter, through which alone its label is set
+  ProtectiveType,           // type EE, which marks a GPT disk, would be written or replaced
+  SectorSizeDiffers,        // the FAT32 boot sector counts sectors of another size than the disk's
+  NoFileSystem,             // no file system is mounted there, and the partition is no FAT32 one
+  LabelTooLong,             // FAT keeps at most 11 bytes
+  LabelForbiddenCharacter,  // a character FAT does not allow in a label
+  LabelNotInOemCodePage,    // a character the system's OEM code page (the one FAT keeps) lacks
+  StoredLabelUnreadable,    // the label the system stored could not be read back
+  BadFat32Layout,           // the boot sector's BPB contradicts itself
+  NoRoomForLabel,           // the root directory's first cluster has no free entry
+  NotGbkText,               // the text holds a character GBK cannot hold
+  SectorChanged,            // a sector no longer holds what was read when the change was planned
   // A GUID partition table is written only when both copies are intact and one table.
   GptPrimaryDamaged,
   GptBackupDamaged,
   GptCopiesDiffer,
-  GptChangedSinceScan,        // the table no longer holds what the scan found
+  GptChangedSinceScan,  // the table no longer holds what the scan found
   GptPrimaryReadFailed,
   GptBackupReadFailed,
-  GptPrimaryChanged,          // a sector of the primary copy changed between its reads
+  GptPrimaryChanged,  // a sector of the primary copy changed between its reads
   GptBackupChanged,
   GptPrimaryWriteFailed,
   GptBackupWriteFailed,
-  GptVerifyFailed,            // read back after writing, the copies are not the table written
+  GptVerifyFailed,  // read back after writing, the copies are not the table written
 };
 
 struct ChangeFailure {

@@ -20,7 +20,8 @@ struct ReadOutcome {
 };
 
 // The copy whose header is at `lba`, read in full, when it is intact and its layout sound.
-ReadOutcome readCopy(DiskHandle& disk, std::uint64_t lba, std::uint64_t end, std::size_t sectorSize) {
+ReadOutcome readCopy(DiskHandle& disk, std::uint64_t lba, std::uint64_t end,
+                     std::size_t sectorSize) {
   ReadOutcome outcome;
   GptCopyImage image;
   image.headerSector = Sector(sectorSize);
@@ -51,10 +52,12 @@ struct BothCopies {
 
 // Both copies of the table, when they are one sound table; otherwise why not.
 std::optional<FailureReason> readBothCopies(DiskHandle& disk, std::uint64_t end,
-                                            std::size_t sectorSize, std::optional<BothCopies>& both) {
+                                            std::size_t sectorSize,
+                                            std::optional<BothCopies>& both) {
   ReadOutcome primary = readCopy(disk, 1, end, sectorSize);
   if (!primary.image) {
-    return primary.readFailed ? FailureReason::GptPrimaryReadFailed : FailureReason::GptPrimaryDamaged;
+    return primary.readFailed ? FailureReason::GptPrimaryReadFailed
+                              : FailureReason::GptPrimaryDamaged;
   }
   ReadOutcome backup = readCopy(disk, primary.image->header.alternateLba, end, sectorSize);
   if (!backup.image) {
@@ -66,7 +69,8 @@ std::optional<FailureReason> readBothCopies(DiskHandle& disk, std::uint64_t end,
 }
 
 // Whether the table is still the one the scan read, in the places the records name.
-bool holdsWhatTheScanFound(const GptCopyImage& primary, const std::vector<const GptRecord*>& records) {
+bool holdsWhatTheScanFound(const GptCopyImage& primary,
+                           const std::vector<const GptRecord*>& records) {
   const GptHeader& now = primary.header;
   const std::vector<std::uint8_t> array = primary.arrayBytes();
   for (const GptRecord* record : records) {
@@ -83,7 +87,8 @@ bool holdsWhatTheScanFound(const GptCopyImage& primary, const std::vector<const 
   return true;
 }
 
-std::optional<FailureReason> writePlanned(DiskHandle& disk, const std::vector<GptSectorWrite>& writes,
+std::optional<FailureReason> writePlanned(DiskHandle& disk,
+                                          const std::vector<GptSectorWrite>& writes,
                                           std::size_t sectorSize, bool& wroteAny) {
   for (const GptSectorWrite& write : writes) {
     const bool backup = write.copy == GptCopy::Backup;
@@ -104,7 +109,8 @@ std::optional<FailureReason> writePlanned(DiskHandle& disk, const std::vector<Gp
 
 // One disk's pass; the reason it failed, if it did.
 std::optional<FailureReason> writeDisk(Platform& platform, unsigned n,
-                                       const std::vector<const GptRecord*>& records, bool& wroteAny) {
+                                       const std::vector<const GptRecord*>& records,
+                                       bool& wroteAny) {
   const GptRecord& first = *records.front();
   // The scan could read only the backup: the primary is damaged, and a tool that repairs tables
   // must come first.
@@ -125,7 +131,8 @@ std::optional<FailureReason> writeDisk(Platform& platform, unsigned n,
   for (const GptRecord* record : records) {
     changes.push_back({record->entry, record->stagedType, record->stagedAttributes});
   }
-  const std::vector<GptSectorWrite> writes = planGptUpdate(before->primary, before->backup, changes);
+  const std::vector<GptSectorWrite> writes =
+      planGptUpdate(before->primary, before->backup, changes);
   if (std::optional<FailureReason> failure = writePlanned(*disk, writes, sectorSize, wroteAny)) {
     return failure;
   }

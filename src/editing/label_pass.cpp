@@ -18,8 +18,8 @@ void fail(ChangeReport& report, std::size_t row, FailureReason reason) {
 void writeWithoutDriver(Platform& platform, const PartitionList& list, std::size_t row,
                         bool fat32Row, FailureReason otherwise, ChangeReport& report) {
   const std::string& label = list.rows[row][kLabelColumn];
-  if (fat32Row &&
-      writeUnmountedFat32Label(platform, list, row, label, report) != UnmountedLabelOutcome::NotFat32) {
+  if (fat32Row && writeUnmountedFat32Label(platform, list, row, label, report) !=
+                      UnmountedLabelOutcome::NotFat32) {
     return;
   }
   fail(report, row, otherwise);
@@ -59,7 +59,8 @@ void writeLabels(Platform& platform, const PartitionList& list, ChangeReport& re
         break;
       case SetLabelOutcome::Set:
         if (fat32Row) {
-          writeBootSectorLabel(platform, list, row, storedLabelField(platform.volumes, root), report);
+          writeBootSectorLabel(platform, list, row, storedLabelField(platform.volumes, root),
+                               report);
         }
         break;
     }

@@ -20,14 +20,14 @@ namespace quenbolt {
 using SectorCheck = std::function<std::optional<FailureReason>(const Sector&)>;
 
 struct SectorPatch {
-  unsigned disk = 0;                // 0-based physical disk index
+  unsigned disk = 0;  // 0-based physical disk index
   // A drive letter: the sector is on that letter's volume, opened as "\\.\X:", and sectorOffset
   // counts from the volume's start. 0: the sector is on the physical disk `disk`.
   char volume = 0;
-  std::uint64_t sectorOffset = 0;   // byte offset of the sector on the disk (or volume)
-  std::size_t firstByte = 0;        // position in the sector of the first byte to change
-  std::string bytes;                // the new bytes; they must fit inside the sector
-  SectorCheck check;                // may be empty: any sector read in full is accepted
+  std::uint64_t sectorOffset = 0;  // byte offset of the sector on the disk (or volume)
+  std::size_t firstByte = 0;       // position in the sector of the first byte to change
+  std::string bytes;               // the new bytes; they must fit inside the sector
+  SectorCheck check;               // may be empty: any sector read in full is accepted
 };
 
 // Opens the disk (or volume) for reading and writing, reads the sector in full, runs the check,

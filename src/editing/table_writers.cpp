@@ -130,7 +130,8 @@ void writeTypeIds(Platform& platform, const PartitionList& list, ChangeReport& r
     const std::string& shown = list.rows[row][kTypeIdColumn];
     if (row < list.ScannedTypeId.size() && shown == list.ScannedTypeId[row]) continue;
     if (list.gptRecordOf(row)) continue;  // the GPT writer's, from the row's record
-    recordOutcome(report, row, ChangeKind::TypeId, writeTypeId(platform, list, row, report.tablesWritten));
+    recordOutcome(report, row, ChangeKind::TypeId,
+                  writeTypeId(platform, list, row, report.tablesWritten));
   }
 }
 

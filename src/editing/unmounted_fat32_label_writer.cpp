@@ -97,7 +97,8 @@ std::string entryBytes(const EntrySlot& slot, const FatLabelField& field) {
   }
   std::string name = field.bytes;
   // A name whose first byte is 0xE5 (a GBK lead byte) would read as a deleted entry.
-  if (static_cast<std::uint8_t>(name[0]) == kFreeEntryMark) name[0] = static_cast<char>(kKanjiE5Escape);
+  if (static_cast<std::uint8_t>(name[0]) == kFreeEntryMark)
+    name[0] = static_cast<char>(kKanjiE5Escape);
   if (slot.existing) return name;
   // A new entry: the label attribute, no cluster, no size, dated 1980-01-01 00:00 (the date
   // fatlabel gives when it has no clock to read), so that a run gives the same bytes every time.
@@ -111,10 +112,14 @@ std::string entryBytes(const EntrySlot& slot, const FatLabelField& field) {
 
 std::optional<FailureReason> refusalOf(FatLabelProblem problem) {
   switch (problem) {
-    case FatLabelProblem::None: return std::nullopt;
-    case FatLabelProblem::TooLong: return FailureReason::LabelTooLong;
-    case FatLabelProblem::ForbiddenCharacter: return FailureReason::LabelForbiddenCharacter;
-    case FatLabelProblem::NotInOemCodePage: return FailureReason::LabelNotInOemCodePage;
+    case FatLabelProblem::None:
+      return std::nullopt;
+    case FatLabelProblem::TooLong:
+      return FailureReason::LabelTooLong;
+    case FatLabelProblem::ForbiddenCharacter:
+      return FailureReason::LabelForbiddenCharacter;
+    case FatLabelProblem::NotInOemCodePage:
+      return FailureReason::LabelNotInOemCodePage;
   }
   return FailureReason::LabelForbiddenCharacter;
 }
@@ -180,7 +185,8 @@ UnmountedLabelOutcome writeUnmountedFat32Label(Platform& platform, const Partiti
   const RootScan root = scanRootDirectory(*disk, boot.offset, *layout);
   if (root.readFailed) return fail(ChangeKind::RootDirectoryLabel, FailureReason::ReadFailed);
   const std::optional<EntrySlot>& slot = root.labelEntry ? root.labelEntry : root.freeEntry;
-  if (!slot && !field.empty) return fail(ChangeKind::RootDirectoryLabel, FailureReason::NoRoomForLabel);
+  if (!slot && !field.empty)
+    return fail(ChangeKind::RootDirectoryLabel, FailureReason::NoRoomForLabel);
   disk.reset();
 
   // Everything is known and sound: now the writes, each against the sector as planned.
@@ -190,8 +196,9 @@ UnmountedLabelOutcome writeUnmountedFat32Label(Platform& platform, const Partiti
                      patchSector(disks, patchOf(n, boot, kBootLabelOffset, field.bytes)))) {
     return UnmountedLabelOutcome::Failed;
   }
-  if (backup && !recordOutcome(report, row, ChangeKind::BackupBootSectorLabel,
-                               patchSector(disks, patchOf(n, *backup, kBootLabelOffset, field.bytes)))) {
+  if (backup &&
+      !recordOutcome(report, row, ChangeKind::BackupBootSectorLabel,
+                     patchSector(disks, patchOf(n, *backup, kBootLabelOffset, field.bytes)))) {
     return UnmountedLabelOutcome::Failed;
   }
   const std::string entry = slot ? entryBytes(*slot, field) : std::string();

@@ -77,17 +77,19 @@ std::vector<LayoutRow> walkDiskLayout(const Sector& mbr, const SectorReader& rea
     }
     row.source = RowSource::Container;
     rows.push_back(row);
-    ChainWalk(entry.startSector, sectorSize, read, readOffsets, [&](std::uint64_t offset, const Sector& ebr) {
-      LayoutRow logical;
-      logical.source = RowSource::Ebr;
-      logical.entry = PartitionTable(ebr).entry(0);
-      logical.tableSectorOffset = offset;
-      logical.typeByteOffset = typeByteOffsetOf(0);
-      logical.partitionOffset = offset + sectorsToBytes(logical.entry.startSector, sectorSize);
-      logical.ebrVisit = ++ebrVisits;
-      if (!logical.entry.isContainer()) logical.displayNumber = ++displayCount;
-      rows.push_back(logical);
-    });
+    ChainWalk(entry.startSector, sectorSize, read, readOffsets,
+              [&](std::uint64_t offset, const Sector& ebr) {
+                LayoutRow logical;
+                logical.source = RowSource::Ebr;
+                logical.entry = PartitionTable(ebr).entry(0);
+                logical.tableSectorOffset = offset;
+                logical.typeByteOffset = typeByteOffsetOf(0);
+                logical.partitionOffset =
+                    offset + sectorsToBytes(logical.entry.startSector, sectorSize);
+                logical.ebrVisit = ++ebrVisits;
+                if (!logical.entry.isContainer()) logical.displayNumber = ++displayCount;
+                rows.push_back(logical);
+              });
   }
 
   // Logical partitions are numbered after all primaries of the disk, wherever the container is.

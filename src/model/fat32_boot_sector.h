@@ -12,9 +12,9 @@ namespace quenbolt {
 constexpr std::size_t kBootLabelOffset = 0x47;
 constexpr std::size_t kBootLabelSize = 11;
 constexpr std::size_t kFileSystemTypeOffset = 0x52;
-constexpr std::size_t kBytesPerSectorOffset = 0x0B;   // BPB_BytsPerSec, 2 bytes
-constexpr std::size_t kReservedSectorsOffset = 0x0E;  // BPB_RsvdSecCnt, 2 bytes
-constexpr std::size_t kBackupBootSectorOffset = 0x32; // BPB_BkBootSec, 2 bytes
+constexpr std::size_t kBytesPerSectorOffset = 0x0B;     // BPB_BytsPerSec, 2 bytes
+constexpr std::size_t kReservedSectorsOffset = 0x0E;    // BPB_RsvdSecCnt, 2 bytes
+constexpr std::size_t kBackupBootSectorOffset = 0x32;   // BPB_BkBootSec, 2 bytes
 constexpr std::size_t kSectorsPerClusterOffset = 0x0D;  // BPB_SecPerClus, 1 byte
 constexpr std::size_t kFatCountOffset = 0x10;           // BPB_NumFATs, 1 byte
 constexpr std::size_t kTotalSectors16Offset = 0x13;     // BPB_TotSec16, 2 bytes (0: see TotSec32)
@@ -42,9 +42,7 @@ struct Fat32Layout {
   std::uint32_t clusterCount = 0;     // clusters 2 to clusterCount + 1 exist
   std::uint32_t rootCluster = 0;
 
-  bool isCluster(std::uint32_t cluster) const {
-    return cluster >= 2 && cluster - 2 < clusterCount;
-  }
+  bool isCluster(std::uint32_t cluster) const { return cluster >= 2 && cluster - 2 < clusterCount; }
   std::uint64_t clusterSector(std::uint32_t cluster) const {
     return firstDataSector + std::uint64_t{cluster - 2} * sectorsPerCluster;
   }

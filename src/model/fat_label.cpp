@@ -47,9 +47,10 @@ FatLabelField fatLabelField(const std::string& label, unsigned oemCodePage) {
     if (byte == 0 || byte >= 0x80) {
       // Only GBK's double-byte characters are known to be OEM bytes, and only on a system whose
       // OEM code page is GBK; a lone lead byte is no character at all.
-      if (oemCodePage != kGbkCodePage || byte == 0 || !isGbkLeadByte(byte) || i + 1 >= label.size()) {
-        field.problem = byte == 0 ? FatLabelProblem::ForbiddenCharacter
-                                  : FatLabelProblem::NotInOemCodePage;
+      if (oemCodePage != kGbkCodePage || byte == 0 || !isGbkLeadByte(byte) ||
+          i + 1 >= label.size()) {
+        field.problem =
+            byte == 0 ? FatLabelProblem::ForbiddenCharacter : FatLabelProblem::NotInOemCodePage;
         return field;
       }
       auto trail = static_cast<unsigned char>(label[++i]);

@@ -15,7 +15,8 @@ extern const char* const kNoLabelField;  // "NO NAME    "
 enum class FatLabelProblem {
   None,
   TooLong,             // more than 11 bytes in the OEM code page
-  ForbiddenCharacter,  // a control character, one of . " * + , / : ; < = > ? [ \ ] |, or a leading blank
+  ForbiddenCharacter,  // a control character, one of . " * + , / : ; < = > ? [ \ ] |, or a leading
+                       // blank
   NotInOemCodePage,    // a character (or its upper case) the OEM code page lacks
 };
 

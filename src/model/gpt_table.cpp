@@ -18,7 +18,8 @@ std::uint32_t le32(const std::uint8_t* bytes) {
 }
 
 std::uint64_t le64(const std::uint8_t* bytes) {
-  return static_cast<std::uint64_t>(le32(bytes)) | static_cast<std::uint64_t>(le32(bytes + 4)) << 32;
+  return static_cast<std::uint64_t>(le32(bytes)) | static_cast<std::uint64_t>(le32(bytes + 4))
+                                                       << 32;
 }
 
 void putLe32(std::uint8_t* bytes, std::uint32_t value) {
@@ -66,7 +67,8 @@ std::optional<GptHeader> intactGptHeader(const Sector& sector, std::uint64_t lba
   if (std::memcmp(sector.data() + kGptSignatureField, "EFI PART", 8) != 0) return std::nullopt;
   GptHeader header;
   header.headerSize = le32(sector.data() + kGptHeaderSizeField);
-  if (header.headerSize < kGptMinHeaderSize || header.headerSize > sector.size()) return std::nullopt;
+  if (header.headerSize < kGptMinHeaderSize || header.headerSize > sector.size())
+    return std::nullopt;
   Sector zeroed = sector;
   std::fill_n(zeroed.begin() + kGptHeaderCrcField, 4, 0);
   if (crc32(zeroed.data(), header.headerSize) != le32(sector.data() + kGptHeaderCrcField)) {

@@ -75,7 +75,8 @@ std::optional<Guid> gptTypeOf(const std::string& text) {
   }
   if (upper.size() != 36) return std::nullopt;
   Guid guid{};
-  // The text's hex digits in order, and the byte each pair fills (the first three fields back to front).
+  // The text's hex digits in order, and the byte each pair fills (the first three fields back to
+  // front).
   static const int order[] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
   std::size_t at = 0;
   for (int i : order) {
@@ -98,7 +99,8 @@ std::optional<Guid> gptTypeOf(const std::string& text) {
 
 std::vector<std::string> gptTypeChoiceEntries() {
   std::vector<std::string> entries;
-  for (const GptType& known : kGptTypes) entries.push_back(std::string(known.code) + "|" + known.name);
+  for (const GptType& known : kGptTypes)
+    entries.push_back(std::string(known.code) + "|" + known.name);
   return entries;
 }
 

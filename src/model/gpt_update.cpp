@@ -74,7 +74,8 @@ std::vector<std::uint8_t> changedGptArray(std::vector<std::uint8_t> array, const
     if (entry + kGptMinEntrySize > array.size()) continue;
     std::copy(change.type.begin(), change.type.end(), array.begin() + entry + kGptTypeGuidField);
     for (int i = 0; i < 8; ++i) {
-      array[entry + kGptAttributesField + i] = static_cast<std::uint8_t>(change.attributes >> (8 * i));
+      array[entry + kGptAttributesField + i] =
+          static_cast<std::uint8_t>(change.attributes >> (8 * i));
     }
   }
   return array;

@@ -155,10 +155,14 @@ const std::vector<std::string>& typeGroupIds(TypeGroup group) {
   static const std::vector<std::string> hidden{"11", "12", "14", "16", "17", "BB", "A0",
                                                "1B", "1C", "BC", "27", "DD", "DE"};
   switch (group) {
-    case TypeGroup::ExtendedTypes: return extended;
-    case TypeGroup::Fat32LabelTypes: return fat32Label;
-    case TypeGroup::HiddenFat32Types: return hiddenFat32;
-    case TypeGroup::HiddenTypes: break;
+    case TypeGroup::ExtendedTypes:
+      return extended;
+    case TypeGroup::Fat32LabelTypes:
+      return fat32Label;
+    case TypeGroup::HiddenFat32Types:
+      return hiddenFat32;
+    case TypeGroup::HiddenTypes:
+      break;
   }
   return hidden;
 }

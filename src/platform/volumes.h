@@ -16,7 +16,7 @@ struct VolumeExtent {
 };
 
 struct VolumeInformation {
-  std::string label;       // GBK, up to its first zero byte
+  std::string label;  // GBK, up to its first zero byte
   std::string fileSystem;
 };
 

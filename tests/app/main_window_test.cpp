@@ -20,23 +20,31 @@ using namespace standard;
 // through the presenter. Window-level calls go to the machine's log beside the disk accesses.
 class FakeView : public MainWindowView {
  public:
-  FakeView(std::vector<std::string>& log, MainWindowPresenter& presenter) : log_(log), presenter_(presenter) {}
-  void typeIntoTypeId(const std::string& keys) {  // each through the field's filter, at the caret; 0x08 erases
+  FakeView(std::vector<std::string>& log, MainWindowPresenter& presenter)
+      : log_(log), presenter_(presenter) {}
+  void typeIntoTypeId(
+      const std::string& keys) {  // each through the field's filter, at the caret; 0x08 erases
     for (char c : keys) {
       if (!presenter_.filterTypeIdChar(static_cast<unsigned char>(c))) continue;
-      if (c != '\b') typeId.insert(typeIdCaret_++, upperAscii(std::string(1, c)));
-      else if (typeIdCaret_ > 0) typeId.erase(--typeIdCaret_, 1);
+      if (c != '\b')
+        typeId.insert(typeIdCaret_++, upperAscii(std::string(1, c)));
+      else if (typeIdCaret_ > 0)
+        typeId.erase(--typeIdCaret_, 1);
       presenter_.syncTypeChoice();
     }
   }
-  void retypeTypeId(const std::string& keys) { typeIdCaret_ = typeId.size(), typeIntoTypeId(std::string(typeId.size(), '\b') + keys); }
+  void retypeTypeId(const std::string& keys) {
+    typeIdCaret_ = typeId.size(), typeIntoTypeId(std::string(typeId.size(), '\b') + keys);
+  }
   void clickRow(int row) {  // -1: below the last row
     const int old = std::exchange(selected_, row);
-    for (int touched : {old, row}) if (old != row && touched >= 0) presenter_.fillEditor(static_cast<std::size_t>(touched));
+    for (int touched : {old, row})
+      if (old != row && touched >= 0) presenter_.fillEditor(static_cast<std::size_t>(touched));
     presenter_.keepSelection();
   }
   void choose(const std::string& id) {
-    for (std::size_t i = 0; i < choices.size(); ++i) choice = typeChoiceId(choices[i]) == id ? static_cast<int>(i) : choice;
+    for (std::size_t i = 0; i < choices.size(); ++i)
+      choice = typeChoiceId(choices[i]) == id ? static_cast<int>(i) : choice;
     presenter_.takeTypeChoice();
   }
 
@@ -48,7 +56,9 @@ class FakeView : public MainWindowView {
   int choice = -1;
   bool labelOn = true, activeOn = true, typeOn = true, active = false;
 
-  void appendWindowMenuItem(const WindowMenuItem& item) override { log_.push_back("view menuItem"), menu.push_back(item); }
+  void appendWindowMenuItem(const WindowMenuItem& item) override {
+    log_.push_back("view menuItem"), menu.push_back(item);
+  }
   void showWindow() override { log_.push_back("view showWindow"); }
   void showRows(const PartitionList& list) override {
     log_.push_back("view showRows " + std::to_string(list.size()));
@@ -59,7 +69,9 @@ class FakeView : public MainWindowView {
     rows.at(row).assign(list.rows[row].cells.begin(), list.rows[row].cells.end());
   }
   int selectedRow() const override { return selected_; }
-  void selectRow(std::size_t row) override { log_.push_back("view selectRow " + std::to_string(row)), clickRow(static_cast<int>(row)); }
+  void selectRow(std::size_t row) override {
+    log_.push_back("view selectRow " + std::to_string(row)), clickRow(static_cast<int>(row));
+  }
   void setLabelEnabled(bool on) override { labelOn = on; }
   bool labelEnabled() const override { return labelOn; }
   void setActiveEnabled(bool on) override { activeOn = on; }
@@ -71,10 +83,16 @@ class FakeView : public MainWindowView {
   bool typeEnabled() const override { return typeOn; }
   void setDriveLetterText(const std::string& text) override { letter = text; }
   std::string labelText() const override { return label; }
-  void setLabelText(const std::string& text) override { label = text, labelCaret = 0, presenter_.limitLabelText(); }
-  void setLabelCaret(std::size_t position) override { labelCaret = std::min(position, label.size()); }
+  void setLabelText(const std::string& text) override {
+    label = text, labelCaret = 0, presenter_.limitLabelText();
+  }
+  void setLabelCaret(std::size_t position) override {
+    labelCaret = std::min(position, label.size());
+  }
   std::string typeIdText() const override { return typeId; }
-  void setTypeIdText(const std::string& text) override { typeId = upperAscii(text), typeIdCaret_ = 0, presenter_.syncTypeChoice(); }
+  void setTypeIdText(const std::string& text) override {
+    typeId = upperAscii(text), typeIdCaret_ = 0, presenter_.syncTypeChoice();
+  }
   std::size_t typeIdCaret() const override { return typeIdCaret_; }
   void setTypeIdCaret(std::size_t at) override { typeIdCaret_ = std::min(at, typeId.size()); }
   void addTypeChoice(const std::string& text) override {
@@ -102,7 +120,8 @@ class FakeView : public MainWindowView {
 class MainWindow : public testing::Test {
  protected:
   MainWindow() { build(machine); }
-  CommandResult start(Lines args = {"Quenbolt.exe"}, bool forget = false) {  // as the program does: help step, sequence
+  CommandResult start(Lines args = {"Quenbolt.exe"},
+                      bool forget = false) {  // as the program does: help step, sequence
     state.args = std::move(args);
     runHelpStep(platform, state);
     const CommandResult result = runStartup(platform, view, state);
@@ -110,12 +129,16 @@ class MainWindow : public testing::Test {
     return result;
   }
   std::string cell(int row, Column column) const { return state.list.rows.at(row)[column]; }
-  void stage(int row, const std::string& type) { view.clickRow(row), view.retypeTypeId(type), presenter.stageRowEdit(); }
+  void stage(int row, const std::string& type) {
+    view.clickRow(row), view.retypeTypeId(type), presenter.stageRowEdit();
+  }
   std::uint32_t colour(long row) const {  // 0x123456: the list's own, whatever it is
     std::uint32_t c = 0x123456;
     return presenter.rowTextColour(row, c), c;
   }
-  std::size_t count(const std::string& line) const { return std::count(machine.log.begin(), machine.log.end(), line); }
+  std::size_t count(const std::string& line) const {
+    return std::count(machine.log.begin(), machine.log.end(), line);
+  }
 
   SimulatedMachine machine;
   Platform platform = machine.platform();
@@ -124,39 +147,54 @@ class MainWindow : public testing::Test {
   MainWindowPresenter presenter{platform, view, state};
 };
 
-TEST_F(MainWindow, WithoutArgumentsTheWindowShowsBeforeTheScansAndStartUpEndsWithRowZeroInTheEditor) {
+TEST_F(MainWindow,
+       WithoutArgumentsTheWindowShowsBeforeTheScansAndStartUpEndsWithRowZeroInTheEditor) {
   EXPECT_EQ(start().exitStatus, kExitDone);
   const Lines& log = machine.log;
   EXPECT_EQ(Lines(log.begin(), std::find(log.begin(), log.end(), "open 0 read ok")),
-            (Lines{"view menuItem", "view menuItem", "view menuItem", "view showWindow", "view addTypeChoice"}));
-  EXPECT_EQ(Lines(log.end() - 3, log.end()), (Lines{"view showRows 7", "view selectRow 0", "status Offset: 000000100000"}));
+            (Lines{"view menuItem", "view menuItem", "view menuItem", "view showWindow",
+                   "view addTypeChoice"}));
+  EXPECT_EQ(Lines(log.end() - 3, log.end()),
+            (Lines{"view showRows 7", "view selectRow 0", "status Offset: 000000100000"}));
   EXPECT_EQ(view.choices, TypeCatalogue().typeChoiceEntries());
-  EXPECT_EQ(view.rows.at(rowH)[kDriveLetterColumn] + view.typeId + view.label, "H0CSYSTEM") << "scan, temporary letters, scan";
-  EXPECT_EQ(count("requestClose") + machine.logged("write ").size() + machine.logged("box ").size(), 0u);
+  EXPECT_EQ(view.rows.at(rowH)[kDriveLetterColumn] + view.typeId + view.label, "H0CSYSTEM")
+      << "scan, temporary letters, scan";
+  EXPECT_EQ(count("requestClose") + machine.logged("write ").size() + machine.logged("box ").size(),
+            0u);
   std::string menu;  // the window menu: a separator, then the help and About items
-  for (const WindowMenuItem& item : view.menu) menu += item.text + "|" + hexText(item.id) + "|" + hexText(item.flags) + " ";
+  for (const WindowMenuItem& item : view.menu)
+    menu += item.text + "|" + hexText(item.id) + "|" + hexText(item.flags) + " ";
   EXPECT_EQ(menu, "|0x0|0x800 命令行参数(&P)|0x402|0x0 关于(&A)...|0x401|0x8 ");
 }
 
-TEST_F(MainWindow, ArgumentsKeepTheWindowHiddenALoneHelpSwitchShowsTheHelpFirstAndTheOld95FamilyCloses) {
-  const struct { Lines args; Lines first; } cases[] = {{{"q", "/X"}, {"view menuItem"}}, {{"q", "/?", "x"}, {"view menuItem"}},
-                                                       {{"q", "/h"}, {"box 命令行参数|" + buildCommandLineHelp() + "|0x20", "requestClose"}}};
+TEST_F(MainWindow,
+       ArgumentsKeepTheWindowHiddenALoneHelpSwitchShowsTheHelpFirstAndTheOld95FamilyCloses) {
+  const struct {
+    Lines args;
+    Lines first;
+  } cases[] = {
+      {{"q", "/X"}, {"view menuItem"}},
+      {{"q", "/?", "x"}, {"view menuItem"}},
+      {{"q", "/h"}, {"box 命令行参数|" + buildCommandLineHelp() + "|0x20", "requestClose"}}};
   for (const auto& c : cases) {
     machine.log.clear();
     start(c.args);
     EXPECT_EQ(Lines(machine.log.begin(), machine.log.begin() + c.first.size()), c.first);
-    EXPECT_EQ(count("requestClose"), c.first.size()) << "the help's close, then start-up's for one argument";
+    EXPECT_EQ(count("requestClose"), c.first.size())
+        << "the help's close, then start-up's for one argument";
     EXPECT_EQ(count("view showWindow"), 0u);
     EXPECT_EQ(state.list.size(), rowCount) << "start-up still scans";
   }
-  machine.rawVersion = 0x80000004, machine.log.clear();  // GetVersion of the 95/98/Millennium family: closes, start-up goes on
+  machine.rawVersion = 0x80000004,
+  machine.log.clear();  // GetVersion of the 95/98/Millennium family: closes, start-up goes on
   start();
   EXPECT_EQ(count("requestClose") + count("view showWindow") + count("view showRows 7"), 3u);
 }
 
 TEST_F(MainWindow, ABatchCommandWritesWithoutTheWindowAndTheLettersGoOnceAtTheClose) {
   EXPECT_EQ(start({"q", "/M", "1", "5", "17"}).exitStatus, kExitDone);
-  EXPECT_EQ(count("view showWindow") + count("requestClose"), 2u) << "applyChanges' and the command step's requests";
+  EXPECT_EQ(count("view showWindow") + count("requestClose"), 2u)
+      << "applyChanges' and the command step's requests";
   EXPECT_EQ(machine.disks[0].bytes(typeAt(0, 3), 1), "\x17");
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(presenter.closeRequested());
   EXPECT_EQ(machine.logged("remove "), (Lines{"H: ok", "I: ok"}));
@@ -169,7 +207,7 @@ TEST_F(MainWindow, TheEditorShowsWhatEachRowAllowsAndTheActiveBoxTheFlagTheScanF
   view.clickRow(rowE);
   EXPECT_TRUE(view.labelOn && !view.activeOn) << "a logical partition has no active flag";
   EXPECT_EQ(view.letter + machine.logged("status ").back(), "EOffset: 000006507E00");
-  view.clickRow(-1), presenter.openDrive();  // below the last row: the last row
+  view.clickRow(-1), presenter.openDrive();    // below the last row: the last row
   view.clickRow(rowI), presenter.openDrive();  // no letter: nothing to open
   EXPECT_EQ(machine.logged("shell "), Lines{"G:"});
   view.clickRow(rowD), view.active = false, presenter.stageRowEdit();
@@ -177,7 +215,8 @@ TEST_F(MainWindow, TheEditorShowsWhatEachRowAllowsAndTheActiveBoxTheFlagTheScanF
   view.clickRow(rowE), view.clickRow(rowD);
   EXPECT_TRUE(view.active) << "what the disk holds, not what was staged";
   view.clickRow(rowH), view.active = true, presenter.stageRowEdit();
-  EXPECT_EQ(cell(rowH, kKindColumn) + cell(rowI, kKindColumn) + cell(rowExtended, kKindColumn), "主，活动主扩展");
+  EXPECT_EQ(cell(rowH, kKindColumn) + cell(rowI, kKindColumn) + cell(rowExtended, kKindColumn),
+            "主，活动主扩展");
   EXPECT_TRUE(machine.logged("write ").empty()) << "staging writes nothing";
 }
 
@@ -186,11 +225,13 @@ TEST_F(MainWindow, TheTypeFieldTakesTwoHexDigitsAndALoneOneIsStagedWithALeadingZ
   view.clickRow(rowE);
   view.typeIntoTypeId(std::string("g \x16G-\r\x1b", 7));  // Ctrl+V is 0x16
   view.retypeTypeId("b"), presenter.stageRowEdit();
-  EXPECT_EQ(view.typeId + cell(rowE, kTypeIdColumn) + cell(rowE, kFormatNameColumn) + view.choices.at(view.choice), "0B0BFAT320B|FAT32");
+  EXPECT_EQ(view.typeId + cell(rowE, kTypeIdColumn) + cell(rowE, kFormatNameColumn) +
+                view.choices.at(view.choice),
+            "0B0BFAT320B|FAT32");
   view.choose("17");
   EXPECT_EQ(view.typeId, "17");
-  view.retypeTypeId("0C7");  // a third character is cut away
-  view.setTypeIdText("0中");   // a paste past the filter: no half of a character stays
+  view.retypeTypeId("0C7");   // a third character is cut away
+  view.setTypeIdText("0中");  // a paste past the filter: no half of a character stays
   EXPECT_EQ(view.typeId + view.choices.at(view.choice), "00C|FAT32 LBA");
   stage(rowE, "13");  // not in the catalogue: no name
   EXPECT_EQ(cell(rowE, kFormatNameColumn), "");
@@ -222,10 +263,12 @@ TEST_F(MainWindow, ALabelWithACharacterGbkCannotHoldStagesNothingAndSaysSo) {
   view.setLabelText("A\xFF");
   presenter.stageRowEdit();
   EXPECT_EQ(cell(rowE, kLabelColumn) + cell(rowE, kTypeIdColumn), kLongLabel + "07");
-  EXPECT_EQ(machine.logged("box "), Lines{"未修改|卷标含有 GBK 无法表示的字符，这一行没有修改。|0x30"});
+  EXPECT_EQ(machine.logged("box "),
+            Lines{"未修改|卷标含有 GBK 无法表示的字符，这一行没有修改。|0x30"});
 }
 
-// Typing in the list finds a row by its letter; where none has it, the selection and the editor stay.
+// Typing in the list finds a row by its letter; where none has it, the selection and the editor
+// stay.
 TEST_F(MainWindow, TypingInTheListFindsARowByItsLetterOrKeepsTheSelection) {
   start({"q"}, true);
   EXPECT_EQ(presenter.findRow("f", 0, true, false), rowF);
@@ -249,20 +292,24 @@ TEST_F(MainWindow, AProtectiveEntryOffersNoActiveBox) {
 // A GPT row: its box is "隐藏" (bits 62 and 63 together), its type a four-digit code from the GPT
 // types' list, written into both copies of its table by "确定".
 TEST_F(MainWindow, AGptRowStagesACodeOfTheGptListAndHiddenAsTwoAttributeBits) {
-  putGpt(machine.addDisk(2, 1ull << 30), {{0, kBasicData, 2048, 206847}, {1, kRecovery, 206848, 411647, 1}});
+  putGpt(machine.addDisk(2, 1ull << 30),
+         {{0, kBasicData, 2048, 206847}, {1, kRecovery, 206848, 411647, 1}});
   start({"q"}, true);
   const int recovery = rowCount + 1;
   view.clickRow(recovery);
-  EXPECT_EQ(view.activeCaption + view.typeId + view.choices.at(view.choice), "隐藏2700" + gptTypeChoiceEntries()[3]);
+  EXPECT_EQ(view.activeCaption + view.typeId + view.choices.at(view.choice),
+            "隐藏2700" + gptTypeChoiceEntries()[3]);
   EXPECT_TRUE(view.activeOn && !view.active && view.typeOn);
   EXPECT_EQ(view.choices, gptTypeChoiceEntries());
   view.retypeTypeId("12");
   presenter.stageRowEdit();
-  EXPECT_EQ(machine.logged("box "), Lines{"未修改|GPT 分区的分区标记应为列表中的四位类型代码，这一行没有修改。|0x30"});
+  EXPECT_EQ(machine.logged("box "),
+            Lines{"未修改|GPT 分区的分区标记应为列表中的四位类型代码，这一行没有修改。|0x30"});
   view.retypeTypeId("07001");  // a fifth digit is cut away
   view.active = true;
   presenter.stageRowEdit();
-  EXPECT_EQ(cell(recovery, kTypeIdColumn) + cell(recovery, kFormatNameColumn) + cell(recovery, kKindColumn),
+  EXPECT_EQ(cell(recovery, kTypeIdColumn) + cell(recovery, kFormatNameColumn) +
+                cell(recovery, kKindColumn),
             "0700基本数据GPT，隐藏");
   EXPECT_EQ(colour(recovery), 0x0000FFu);
   view.clickRow(rowD);
@@ -282,10 +329,12 @@ TEST_F(MainWindow, ContainersAreGreyAndHiddenTypesRedAsStaged) {
   EXPECT_EQ(std::make_tuple(colour(rowD), colour(rowExtended), colour(rowH), colour(99)),
             std::make_tuple(0x123456u, 0x808080u, 0x0000FFu, 0x123456u));
   std::uint32_t c = 0;
-  EXPECT_EQ(presenter.rowTextColour(-1, c), 0x20) << "every row and cell, at the list's pre-paint stage";
+  EXPECT_EQ(presenter.rowTextColour(-1, c), 0x20)
+      << "every row and cell, at the list's pre-paint stage";
   stage(rowE, "1b"), stage(rowH, "c");
   state.list.rows[rowExtended][kKindColumn] = "扩展，活动";  // only the kind exactly "扩展" is grey
-  EXPECT_EQ(std::make_tuple(colour(rowE), colour(rowH), colour(rowExtended)), std::make_tuple(0x0000FFu, 0x123456u, 0x123456u));
+  EXPECT_EQ(std::make_tuple(colour(rowE), colour(rowH), colour(rowExtended)),
+            std::make_tuple(0x0000FFu, 0x123456u, 0x123456u));
 }
 
 // D is a mounted FAT32 volume: Windows keeps its label in the root directory, the boot sector and
@@ -295,7 +344,8 @@ TEST_F(MainWindow, ConfirmWritesAFat32LabelsThreeCopiesAlikeAndTellsATableNotRea
   machine.rereadFails = true;
   view.clickRow(rowD), view.setLabelText("数据"), presenter.stageRowEdit();
   stage(rowE, "17"), presenter.confirmChanges();
-  for (std::uint64_t at : {kBootD + 0x47, kBootD + 6 * 512 + 0x47, kBootD + kFat32RootSector * 512}) {
+  for (std::uint64_t at :
+       {kBootD + 0x47, kBootD + 6 * 512 + 0x47, kBootD + kFat32RootSector * 512}) {
     EXPECT_EQ(machine.disks[0].bytes(at, 11), "数据       ") << at;
   }
   EXPECT_EQ(machine.disks[0].bytes(typeAt(kEbr1, 0), 1), "\x17");
@@ -312,7 +362,8 @@ TEST_F(MainWindow, ConfirmListsWhatFailedInOneBoxAndClosesOnlyOnceTheBoxIsGone) 
   machine.whileBoxOpen = [&] { closedUnderTheBox = presenter.closeRequested(); };
   presenter.confirmChanges();
   EXPECT_EQ(machine.logged("box "),
-            Lines{"写入失败|以下更改未能写入磁盘:\r\n磁盘 1 分区 4：分区标记 \"0B\" 未写入（打开磁盘失败）\r\n"
+            Lines{"写入失败|以下更改未能写入磁盘:\r\n磁盘 1 分区 4：分区标记 \"0B\" "
+                  "未写入（打开磁盘失败）\r\n"
                   "磁盘 1 分区 5：分区标记 \"0B\" 未写入（打开磁盘失败）|0x30"});
   EXPECT_FALSE(closedUnderTheBox) << "the letters stay while the box is up";
   EXPECT_EQ(count("requestClose"), 2u) << "applyChanges' request, then the one that waited";

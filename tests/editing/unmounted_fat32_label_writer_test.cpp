@@ -30,10 +30,12 @@ std::string newLabelEntry(const std::string& name) {
 
 // Fills the root's first cluster (8 sectors of 16 entries) with files.
 void fillFirstCluster(SimulatedDisk& disk) {
-  for (std::uint64_t at = kRoot; at < kRoot + 8 * 512; at += 32) disk.put(at, entry("FILE    TXT", 0x20));
+  for (std::uint64_t at = kRoot; at < kRoot + 8 * 512; at += 32)
+    disk.put(at, entry("FILE    TXT", 0x20));
 }
 
-// The volume with a backup boot sector at 3 (not the usual 6) and, after a file, the label entry "OLD".
+// The volume with a backup boot sector at 3 (not the usual 6) and, after a file, the label entry
+// "OLD".
 void withBackupAndLabel(SimulatedDisk& disk) {
   disk.put(kBootH, fat32Boot("OLD", 3));
   disk.put(kBootH + 3 * 512, fat32Boot("OLD", 3));
@@ -58,11 +60,17 @@ std::vector<ByteChange> inBothBootSectors(const std::string& field, std::vector<
 
 TEST(UnmountedFat32Label, ThreeCopiesAreWrittenUnderFatsRulesOrNothingIs) {
   const Case cases[] = {
-      {"new label", nullptr, "",
+      {"new label",
+       nullptr,
+       "",
        {{0, kBootH + 0x47, "NEW LABEL  "}, {0, kRoot, newLabelEntry("NEW LABEL  ")}}},
-      {"new", withBackupAndLabel, "", inBothBootSectors("NEW        ", {{0, kRoot + 32, "NEW        "}})},
+      {"new", withBackupAndLabel, "",
+       inBothBootSectors("NEW        ", {{0, kRoot + 32, "NEW        "}})},
       // Upper case as Windows makes it, not only a to z; a capital GBK lacks cannot be stored.
-      {"αβａｂ", nullptr, "", {{0, kBootH + 0x47, "ΑΒＡＢ   "}, {0, kRoot, newLabelEntry("ΑΒＡＢ   ")}}},
+      {"αβａｂ",
+       nullptr,
+       "",
+       {{0, kBootH + 0x47, "ΑΒＡＢ   "}, {0, kRoot, newLabelEntry("ΑΒＡＢ   ")}}},
       {"āb", nullptr, "卷标 未写入（卷标含有系统 OEM 代码页没有的字符）", {}},
       {"数据", nullptr, "卷标 未写入（卷标含有系统 OEM 代码页没有的字符）", {}, 437},
       {"a.b", nullptr, "卷标 未写入（卷标含有 FAT 不允许的字符）", {}},
@@ -70,9 +78,12 @@ TEST(UnmountedFat32Label, ThreeCopiesAreWrittenUnderFatsRulesOrNothingIs) {
       {"twelve bytes", nullptr, "卷标 未写入（卷标超过 11 字节）", {}},
       // No label: "NO NAME" in the boot sectors, the entry deleted as fatlabel deletes it.
       {"", withBackupAndLabel, "",
-       inBothBootSectors("NO NAME    ", {{0, kRoot + 32, "\xE5"}, {0, kRoot + 32 + 11, bytes("\0", 1)}})},
+       inBothBootSectors("NO NAME    ",
+                         {{0, kRoot + 32, "\xE5"}, {0, kRoot + 32 + 11, bytes("\0", 1)}})},
       // A first name byte of 0xE5 (a GBK lead byte) is kept as 0x05, or the entry reads as deleted.
-      {"\xE5\xA1", nullptr, "",
+      {"\xE5\xA1",
+       nullptr,
+       "",
        {{0, kBootH + 0x47, "\xE5\xA1         "}, {0, kRoot, newLabelEntry("\x05\xA1         ")}}},
       {"new", fillFirstCluster, "根目录卷标 未写入（根目录没有空位存放卷标）", {}},
       {"new",  // free entries further on are not taken
@@ -80,7 +91,8 @@ TEST(UnmountedFat32Label, ThreeCopiesAreWrittenUnderFatsRulesOrNothingIs) {
          fillFirstCluster(d);
          d.put(kFat + 2 * 4, le(3, 4));
        },
-       "根目录卷标 未写入（根目录没有空位存放卷标）", {}},
+       "根目录卷标 未写入（根目录没有空位存放卷标）",
+       {}},
       // The label entry in the root's second cluster, reached through the FAT.
       {"new",
        [](SimulatedDisk& d) {
@@ -96,14 +108,25 @@ TEST(UnmountedFat32Label, ThreeCopiesAreWrittenUnderFatsRulesOrNothingIs) {
          withBackupAndLabel(d);
          d.faults = {{FaultOn::Write, kBootH}};
        },
-       "引导区卷标 未写入（写入扇区失败）", {}},
-      {"new", [](SimulatedDisk& d) { d.faults = {{FaultOn::Read, kRoot, -1, 1}}; },
-       "根目录卷标 未写入（读取扇区失败）", {}},
+       "引导区卷标 未写入（写入扇区失败）",
+       {}},
+      {"new",
+       [](SimulatedDisk& d) {
+         d.faults = {{FaultOn::Read, kRoot, -1, 1}};
+       },
+       "根目录卷标 未写入（读取扇区失败）",
+       {}},
       // Read again just before it is written, the root sector fails: the boot sector stays written.
-      {"new", [](SimulatedDisk& d) { d.faults = {{FaultOn::Read, kRoot, 100, 2}}; },
-       "根目录卷标 未写入（读取扇区失败）", {{0, kBootH + 0x47, "NEW        "}}},
-      {"new", [](SimulatedDisk& d) { d.put(kBootH + 0x0D, std::string(1, '\x03')); },
-       "卷标 未写入（FAT32 引导区的参数无效）", {}},
+      {"new",
+       [](SimulatedDisk& d) {
+         d.faults = {{FaultOn::Read, kRoot, 100, 2}};
+       },
+       "根目录卷标 未写入（读取扇区失败）",
+       {{0, kBootH + 0x47, "NEW        "}}},
+      {"new",
+       [](SimulatedDisk& d) { d.put(kBootH + 0x0D, std::string(1, '\x03')); },
+       "卷标 未写入（FAT32 引导区的参数无效）",
+       {}},
   };
   for (const Case& c : cases) {
     Bench b([](SimulatedMachine& m) { m.partitionDevices.erase({0, 2}); });
@@ -116,7 +139,8 @@ TEST(UnmountedFat32Label, ThreeCopiesAreWrittenUnderFatsRulesOrNothingIs) {
     const ChangeReport report = applyChanges(b.platform, b.list);
     Lines failures;
     for (const ChangeFailure& f : report.failures) failures.push_back(describeFailure(b.list, f));
-    EXPECT_EQ(failures, c.failure.empty() ? Lines{} : Lines{"磁盘 1 分区 4：" + c.failure}) << c.label;
+    EXPECT_EQ(failures, c.failure.empty() ? Lines{} : Lines{"磁盘 1 分区 4：" + c.failure})
+        << c.label;
     EXPECT_EQ(b.unexpectedBytes(c.changes), "") << c.label;
     EXPECT_EQ(b.machine.openHandles, 0u);
   }
@@ -130,10 +154,11 @@ TEST(UnmountedFat32Label, ReadsTheWholePlanBeforeItWritesAndEachSectorAgainBefor
   b.list.nameLabel(rowH, "new");
   EXPECT_TRUE(applyChanges(b.platform, b.list).succeeded());
   const std::uint64_t backup = kBootH + 3 * 512;
-  EXPECT_EQ(b.machine.log, (Lines{"open 0 read ok", "read 0 " + hexText(kBootH) + " 512",
-                                  "read 0 " + hexText(backup) + " 512", "read 0 " + hexText(kRoot) + " 512",
-                                  "close 0"} +
-                            cycle("0", kBootH) + cycle("0", backup) + cycle("0", kRoot) + Lines{"requestClose"}));
+  EXPECT_EQ(
+      b.machine.log,
+      (Lines{"open 0 read ok", "read 0 " + hexText(kBootH) + " 512",
+             "read 0 " + hexText(backup) + " 512", "read 0 " + hexText(kRoot) + " 512", "close 0"} +
+       cycle("0", kBootH) + cycle("0", backup) + cycle("0", kRoot) + Lines{"requestClose"}));
 }
 
 // A sector changed between the reads that planned the label and the write: that one is not written.
@@ -146,8 +171,11 @@ TEST(UnmountedFat32Label, ASectorChangedSinceItWasPlannedIsNotWritten) {
   b.list.nameLabel(rowH, "new");
   const ChangeReport report = applyChanges(b.platform, b.list);
   ASSERT_EQ(report.failures.size(), 1u);
-  EXPECT_EQ(describeFailure(b.list, report.failures[0]), "磁盘 1 分区 4：根目录卷标 未写入（扇区在读取之后已被改动）");
-  EXPECT_EQ(b.unexpectedBytes({{0, kBootH + 0x47, "NEW        "}, {0, kRoot, entry("NEWFILE TXT", 0x20)}}), "");
+  EXPECT_EQ(describeFailure(b.list, report.failures[0]),
+            "磁盘 1 分区 4：根目录卷标 未写入（扇区在读取之后已被改动）");
+  EXPECT_EQ(b.unexpectedBytes(
+                {{0, kBootH + 0x47, "NEW        "}, {0, kRoot, entry("NEWFILE TXT", 0x20)}}),
+            "");
 }
 
 // A letter that leads to a volume Windows does not recognise: no driver keeps the label there
@@ -158,13 +186,16 @@ TEST(UnmountedFat32Label, AVolumeWindowsDoesNotRecogniseIsLabelledThroughTheDisk
   b.list.nameLabel(rowH, "raw");
   EXPECT_TRUE(applyChanges(b.platform, b.list).succeeded());
   EXPECT_EQ(b.machine.logged("label "), Lines{"H:\\ raw unrecognised"});
-  EXPECT_EQ(b.unexpectedBytes({{0, kBootH + 0x47, "RAW        "}, {0, kRoot, newLabelEntry("RAW        ")}}), "");
+  EXPECT_EQ(b.unexpectedBytes(
+                {{0, kBootH + 0x47, "RAW        "}, {0, kRoot, newLabelEntry("RAW        ")}}),
+            "");
   Bench ntfs([](SimulatedMachine& m) { m.partitionDevices[{0, 2}].fileSystem = "RAW"; });
   ntfs.machine.disks[0].put(kBootH, ntfsBoot());
   ntfs.list.nameLabel(rowH, "raw");
   const ChangeReport report = applyChanges(ntfs.platform, ntfs.list);
   ASSERT_EQ(report.failures.size(), 1u);
-  EXPECT_EQ(describeFailure(ntfs.list, report.failures[0]), "磁盘 1 分区 4：卷标 未写入（分区上没有可识别的文件系统）");
+  EXPECT_EQ(describeFailure(ntfs.list, report.failures[0]),
+            "磁盘 1 分区 4：卷标 未写入（分区上没有可识别的文件系统）");
 }
 }  // namespace
 }  // namespace quenbolt

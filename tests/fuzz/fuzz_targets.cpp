@@ -35,24 +35,31 @@ std::uint64_t le64(const std::string& bytes) {
 // The scan over a machine the input describes, raw sectors included: it never writes, closes every
 // handle, keeps a value per row in each store, and its rows are those the table sectors hold.
 void scan(FuzzedDataProvider& in) {
-  SimulatedMachine m;  // the oracle's builder, steered by the input; an exhausted input answers 0, ending every loop
-  oracle::Chooser chooser{[&](std::uint32_t n) { return n ? in.ConsumeIntegralInRange<std::uint32_t>(0, n - 1) : 0; }};
+  SimulatedMachine m;  // the oracle's builder, steered by the input; an exhausted input answers 0,
+                       // ending every loop
+  oracle::Chooser chooser{
+      [&](std::uint32_t n) { return n ? in.ConsumeIntegralInRange<std::uint32_t>(0, n - 1) : 0; }};
   oracle::buildRandomMachine(chooser, m);
-  for (unsigned extra = in.ConsumeIntegralInRange(0, 6); extra > 0 && m.disks.count(extra % 3); --extra) {
-    m.disks[extra % 3].put(in.ConsumeIntegralInRange<std::uint64_t>(0, (1 << 30) / 512 - 1) * 512, in.ConsumeBytesAsString(512));
+  for (unsigned extra = in.ConsumeIntegralInRange(0, 6); extra > 0 && m.disks.count(extra % 3);
+       --extra) {
+    m.disks[extra % 3].put(in.ConsumeIntegralInRange<std::uint64_t>(0, (1 << 30) / 512 - 1) * 512,
+                           in.ConsumeBytesAsString(512));
   }
   const auto before = m.contents();
   Platform platform = m.platform();
   PartitionList list;
   TempLetterList letters;
   scanWithTemporaryLetters(platform, TypeCatalogue(), list, letters);
-  check(m.contents() == before && m.logged("write ").empty() && m.openHandles == 0, "the scan wrote or left a handle open");
-  for (std::size_t n : {list.TableSectorOffset.size(), list.BootSectorOffsetText.size(), list.ScannedTypeId.size(), list.ScannedLabel.size()}) {
+  check(m.contents() == before && m.logged("write ").empty() && m.openHandles == 0,
+        "the scan wrote or left a handle open");
+  for (std::size_t n : {list.TableSectorOffset.size(), list.BootSectorOffsetText.size(),
+                        list.ScannedTypeId.size(), list.ScannedLabel.size()}) {
     check(n == list.size(), "a store beside the list without a value per row");
   }
   std::vector<unsigned> unreadable;
   const std::vector<oracle::Part> parts = oracle::partsOf(m, unreadable);
-  check(!list.GptList.empty() || parts.size() == list.size(), "other rows than the table sectors hold");
+  check(!list.GptList.empty() || parts.size() == list.size(),
+        "other rows than the table sectors hold");
   for (std::size_t r = 0; list.GptList.empty() && r < parts.size(); ++r) {
     check(list.rows[r][kDiskColumn] == std::to_string(parts[r].disk + 1) &&
               list.rows[r][kPartitionColumn] == parts[r].number &&
@@ -68,11 +75,16 @@ void scan(FuzzedDataProvider& in) {
 // commits, never writes without a full read first, and reports every failed write in its status.
 void command(FuzzedDataProvider& in) {
   standard::Bench b;
-  const CommandResult r = runCommandStep(b.platform, b.list, splitCommandLine("q " + in.ConsumeRemainingBytesAsString()));
-  check(r.exitStatus >= 0 && r.exitStatus <= 3 && b.machine.openHandles == 0 && oracle::writesWithoutFullRead(b.machine.log).empty(),
+  const CommandResult r = runCommandStep(
+      b.platform, b.list, splitCommandLine("q " + in.ConsumeRemainingBytesAsString()));
+  check(r.exitStatus >= 0 && r.exitStatus <= 3 && b.machine.openHandles == 0 &&
+            oracle::writesWithoutFullRead(b.machine.log).empty(),
         "a status outside 0 to 3, a handle open, or a write without a full read just before");
-  check(r.ranApplyChanges || (b.machine.contents() == b.before && b.machine.logged("label ").empty()), "changed without a commit");
-  check(!r.ranApplyChanges || r.exitStatus == (r.report.succeeded() ? 0 : 1), "the status hides a failed write");
+  check(
+      r.ranApplyChanges || (b.machine.contents() == b.before && b.machine.logged("label ").empty()),
+      "changed without a commit");
+  check(!r.ranApplyChanges || r.exitStatus == (r.report.succeeded() ? 0 : 1),
+        "the status hides a failed write");
 }
 
 // A row whose disk, offset text, sector, label and faults come from the input: the reader gives a
@@ -83,47 +95,66 @@ void command(FuzzedDataProvider& in) {
 void boot_label(FuzzedDataProvider& in) {
   SimulatedMachine m;
   SimulatedDisk& d = m.addDisk(0, 1ull << 42);
-  const std::uint64_t at = std::vector<std::uint64_t>{63 * 512, 1ull << 32, 0x1FFFFFF8000, d.size - 512, d.size}[in.ConsumeIntegralInRange(0, 4)];
+  const std::uint64_t at = std::vector<std::uint64_t>{
+      63 * 512, 1ull << 32, 0x1FFFFFF8000, d.size - 512, d.size}[in.ConsumeIntegralInRange(0, 4)];
   Sector s = fat32Boot(in.ConsumeRandomLengthString(16), in.ConsumeIntegralInRange(0, 40));
   if (in.ConsumeBool()) place(s, 0, in.ConsumeBytesAsString(512));
-  for (std::uint64_t copy : {at, at + 6 * 512 * in.ConsumeBool()}) if (copy < d.size) d.put(copy, s);
+  for (std::uint64_t copy : {at, at + 6 * 512 * in.ConsumeBool()})
+    if (copy < d.size) d.put(copy, s);
   // Sectors of the FAT and the root directory's first clusters.
   for (unsigned extra = in.ConsumeIntegralInRange(0, 4); extra > 0; --extra) {
-    const std::uint64_t sector = at + 512 * in.ConsumeIntegralInRange<std::uint64_t>(32, kFat32RootSector + 40);
+    const std::uint64_t sector =
+        at + 512 * in.ConsumeIntegralInRange<std::uint64_t>(32, kFat32RootSector + 40);
     if (sector < d.size) d.put(sector, in.ConsumeBytesAsString(512));
   }
   PartitionList list;
-  const std::string text = hexText(0x1000000000000 | at).substr(3), label = in.ConsumeRandomLengthString(24);
+  const std::string text = hexText(0x1000000000000 | at).substr(3),
+                    label = in.ConsumeRandomLengthString(24);
   list.rows.emplace_back()[kDiskColumn] = in.ConsumeBool() ? "1" : in.ConsumeRandomLengthString(3);
   list.BootSectorOffsetText.push_back(in.ConsumeBool() ? text : in.ConsumeRandomLengthString(18));
-  const bool named = list.rows[0][kDiskColumn] == "1" && list.BootSectorOffsetText[0] == text && at < d.size;
-  d.faults.push_back({std::vector<FaultOn>{FaultOn::Open, FaultOn::Read, FaultOn::Write}[in.ConsumeIntegralInRange(0, 2)], kAnyOffset,
-                      in.ConsumeIntegralInRange(-1, 511), in.ConsumeIntegralInRange(0u, 3u)});
+  const bool named =
+      list.rows[0][kDiskColumn] == "1" && list.BootSectorOffsetText[0] == text && at < d.size;
+  d.faults.push_back({std::vector<FaultOn>{FaultOn::Open, FaultOn::Read,
+                                           FaultOn::Write}[in.ConsumeIntegralInRange(0, 2)],
+                      kAnyOffset, in.ConsumeIntegralInRange(-1, 511),
+                      in.ConsumeIntegralInRange(0u, 3u)});
   Platform platform = m.platform();
   const std::string read = readBootSectorLabel(platform, list, 0);
-  check(read == std::string(11, ' ') || (read.size() <= 11 && (read.empty() || (read[0] & 0xFF) > 0x20)), "a label untrimmed");
+  check(read == std::string(11, ' ') ||
+            (read.size() <= 11 && (read.empty() || (read[0] & 0xFF) > 0x20)),
+        "a label untrimmed");
   m.log.clear();
   const SimulatedMachine old = m;
   ChangeReport report;
   if (in.ConsumeBool()) {
     writeUnmountedFat32Label(platform, list, 0, label, report);
-    check(m.openHandles == 0 && oracle::writesWithoutFullRead(m.log).empty(), "a handle open, or a write without a full read");
+    check(m.openHandles == 0 && oracle::writesWithoutFullRead(m.log).empty(),
+          "a handle open, or a write without a full read");
     std::set<std::uint64_t> sectors;
-    for (const auto& [disk, offset] : differingBytes(old.contents(), m.contents())) sectors.insert(offset / 512);
+    for (const auto& [disk, offset] : differingBytes(old.contents(), m.contents()))
+      sectors.insert(offset / 512);
     check(sectors.size() <= 3, "more than the boot sectors and one directory sector changed");
     return;
   }
   std::string field = label.substr(0, 11);
   field.resize(11, ' ');
-  const BootLabelField given{field, in.ConsumeBool() ? std::nullopt : std::optional<FailureReason>(FailureReason::LabelTooLong)};
+  const BootLabelField given{
+      field,
+      in.ConsumeBool() ? std::nullopt : std::optional<FailureReason>(FailureReason::LabelTooLong)};
   writeBootSectorLabel(platform, list, 0, given, report);
-  check(m.openHandles == 0 && oracle::writesWithoutFullRead(m.log).empty(), "a handle open, or a write without a full read");
-  auto fat32 = [](const Sector& x) { return upperAscii(std::string(x.begin() + 0x52, x.begin() + 0x57)) == "FAT32" && x[0x0B] == 0 && x[0x0C] == 2; };
+  check(m.openHandles == 0 && oracle::writesWithoutFullRead(m.log).empty(),
+        "a handle open, or a write without a full read");
+  auto fat32 = [](const Sector& x) {
+    return upperAscii(std::string(x.begin() + 0x52, x.begin() + 0x57)) == "FAT32" && x[0x0B] == 0 &&
+           x[0x0C] == 2;
+  };
   for (const auto& [disk, offset] : differingBytes(old.contents(), m.contents())) {
-    check(!given.refusal && fat32(old.disks.at(disk).sector(offset / 512 * 512)) && offset % 512 >= 0x47 && offset % 512 < 0x52,
+    check(!given.refusal && fat32(old.disks.at(disk).sector(offset / 512 * 512)) &&
+              offset % 512 >= 0x47 && offset % 512 < 0x52,
           "a byte outside a FAT32 label field changed, or any despite a refusal");
   }
-  check(!named || !fat32(s) || !report.succeeded() || d.bytes(at + 0x47, 11) == field, "a label stored unlike the field");
+  check(!named || !fat32(s) || !report.succeeded() || d.bytes(at + 0x47, 11) == field,
+        "a label stored unlike the field");
 }
 
 // NameOf against a plain search: every catalogue ID compared in turn, a to z equal to A to Z.
@@ -131,15 +162,17 @@ void name_of(FuzzedDataProvider& in) {
   static const TypeCatalogue catalogue;
   const std::string id = in.ConsumeRemainingBytesAsString(), choice = typeChoiceId(id);
   std::string key = upperAscii(id), expected;
-  for (std::size_t i = 0; i < catalogue.ids().size(); ++i) expected = key == catalogue.ids()[i] ? catalogue.names()[i] : expected;
+  for (std::size_t i = 0; i < catalogue.ids().size(); ++i)
+    expected = key == catalogue.ids()[i] ? catalogue.names()[i] : expected;
   check(catalogue.NameOf(id) == expected, "NameOf differs from a plain search");
-  check(choice.find('|') == std::string::npos && id.compare(0, choice.size(), choice) == 0, "a drop-down ID that is no prefix");
+  check(choice.find('|') == std::string::npos && id.compare(0, choice.size(), choice) == 0,
+        "a drop-down ID that is no prefix");
 }
 
 // The GPT reader and the scan on a table whose header fields are each what a tool writes, a little
 // off, or anything, its CRCs right unless the input spoils them: the reader stays within three
-// copies of 1 MiB and the disk, numbers its partitions 1, 2, ... inside the disk, and the scan makes
-// one row for each, out of the MBR writers' reach.
+// copies of 1 MiB and the disk, numbers its partitions 1, 2, ... inside the disk, and the scan
+// makes one row for each, out of the MBR writers' reach.
 void gpt(FuzzedDataProvider& in) {
   SimulatedMachine m;
   const std::uint64_t sectors = 1ull << in.ConsumeIntegralInRange(14, 40);
@@ -147,7 +180,8 @@ void gpt(FuzzedDataProvider& in) {
   d.lengthKnown = in.ConsumeIntegralInRange(0, 3) != 3;
   auto pick = [&](std::uint64_t sane) {
     const int how = in.ConsumeIntegralInRange(0, 3);
-    return how < 2 ? sane + (how ? in.ConsumeIntegralInRange(-2, 2) : 0) : in.ConsumeIntegral<std::uint64_t>() >> (how == 2 ? 32 : 0);
+    return how < 2 ? sane + (how ? in.ConsumeIntegralInRange(-2, 2) : 0)
+                   : in.ConsumeIntegral<std::uint64_t>() >> (how == 2 ? 32 : 0);
   };
   d.put(0, table({{in.ConsumeIntegralInRange(0u, 3u), 0, 0xEE, static_cast<std::uint32_t>(pick(1)),
                    static_cast<std::uint32_t>(pick(sectors - 1)) | 1}}));
@@ -156,10 +190,13 @@ void gpt(FuzzedDataProvider& in) {
     const std::size_t slot = pick(i) % 1024;
     const std::uint64_t first = pick(34 + 2048 * i), last = pick(first + 2047);
     entries.resize(std::max(entries.size(), (slot + 1) * 128));
-    entries.replace(slot * 128, 56, (in.ConsumeBytesAsString(16) + std::string(16, '\1')).substr(0, 16) + std::string(16, '\7') + le(first, 8) +
-                                        le(last, 8) + le(in.ConsumeBool() ? 1ull << 62 : pick(0), 8));
+    entries.replace(slot * 128, 56,
+                    (in.ConsumeBytesAsString(16) + std::string(16, '\1')).substr(0, 16) +
+                        std::string(16, '\7') + le(first, 8) + le(last, 8) +
+                        le(in.ConsumeBool() ? 1ull << 62 : pick(0), 8));
   }
-  const std::tuple<std::uint64_t, std::uint64_t, std::uint64_t> copies[] = {{1, sectors - 1, 2}, {sectors - 1, 1, sectors - 33}};
+  const std::tuple<std::uint64_t, std::uint64_t, std::uint64_t> copies[] = {
+      {1, sectors - 1, 2}, {sectors - 1, 1, sectors - 33}};
   for (const auto& [lba, alternate, arrayLba] : copies) {
     const std::uint64_t count = pick(128), size = pick(128), headerSize = pick(92);
     // An array of more than 1 MiB is refused before it is read: there is no need to lay it out.
@@ -170,30 +207,42 @@ void gpt(FuzzedDataProvider& in) {
       return crc32(reinterpret_cast<const std::uint8_t*>(b.data()), b.size()) ^
              (in.ConsumeIntegralInRange(0, 15) == 15);
     };
-    std::string header = "EFI PART" + le(0x10000, 4) + le(headerSize, 4) + le(0, 8) + le(pick(lba), 8) + le(pick(alternate), 8) + le(pick(34), 8) +
-                         le(pick(sectors - 34), 8) + std::string(16, '\5') + le(pick(arrayLba), 8) + le(count, 4) + le(size, 4) + le(crc(array), 4);
+    std::string header = "EFI PART" + le(0x10000, 4) + le(headerSize, 4) + le(0, 8) +
+                         le(pick(lba), 8) + le(pick(alternate), 8) + le(pick(34), 8) +
+                         le(pick(sectors - 34), 8) + std::string(16, '\5') + le(pick(arrayLba), 8) +
+                         le(count, 4) + le(size, 4) + le(crc(array), 4);
     header.resize(512, '\0');
-    header.replace(16, 4, le(crc(header.substr(0, std::min<std::uint64_t>(headerSize & 0xFFFFFFFF, 512))), 4));
+    header.replace(
+        16, 4, le(crc(header.substr(0, std::min<std::uint64_t>(headerSize & 0xFFFFFFFF, 512))), 4));
     d.put(lba * 512, header);
-    if (arrayLba < sectors) d.put(arrayLba * 512, array.substr(0, std::min<std::uint64_t>(array.size(), (sectors - arrayLba) * 512)));
+    if (arrayLba < sectors)
+      d.put(arrayLba * 512,
+            array.substr(0, std::min<std::uint64_t>(array.size(), (sectors - arrayLba) * 512)));
   }
   Platform platform = m.platform();
   std::size_t reads = 0;
-  const std::optional<std::uint64_t> length = d.lengthKnown ? std::optional<std::uint64_t>(sectors) : std::nullopt;
+  const std::optional<std::uint64_t> length =
+      d.lengthKnown ? std::optional<std::uint64_t>(sectors) : std::nullopt;
   const std::unique_ptr<DiskHandle> handle = platform.disks.openDisk(0, DiskAccess::Read);
-  const std::optional<GptTable> table = readGpt(d.sector(0), [&](std::uint64_t offset, Sector& sector) {
-    check(++reads <= 3 * (1 + 2048) && (!length || offset < *length * 512),
-          "more reads than three copies (the primary and two places of the backup), or past the disk");
-    return handle->readSector(offset, sector);
-  }, length);
+  const std::optional<GptTable> table = readGpt(
+      d.sector(0),
+      [&](std::uint64_t offset, Sector& sector) {
+        check(++reads <= 3 * (1 + 2048) && (!length || offset < *length * 512),
+              "more reads than three copies (the primary and two places of the backup), or past "
+              "the disk");
+        return handle->readSector(offset, sector);
+      },
+      length);
   for (std::size_t i = 0; table && i < table->partitions.size(); ++i) {
     const GptPartition& p = table->partitions[i];
-    check(p.number == i + 1 && p.firstLba >= 2 && p.firstLba <= p.lastLba && (!length || p.lastLba < sectors),
+    check(p.number == i + 1 && p.firstLba >= 2 && p.firstLba <= p.lastLba &&
+              (!length || p.lastLba < sectors),
           "a partition misnumbered or misplaced");
   }
   PartitionList list;
   scanDisks(platform, TypeCatalogue(), list);
-  check(m.logged("write ").empty() && list.GptList.size() == (table ? table->partitions.size() : 0), "the scan wrote, or disagrees with the reader");
+  check(m.logged("write ").empty() && list.GptList.size() == (table ? table->partitions.size() : 0),
+        "the scan wrote, or disagrees with the reader");
   for (const GptRecord& record : list.GptList)
     check(list.TypeByteOffset.at(record.row) == 0 && !list.primaryRecordOf(record.row),
           "a GPT row in the MBR writers' reach");
@@ -216,49 +265,62 @@ void gpt_write(FuzzedDataProvider& in) {
   std::vector<GptEntrySpec> entries;
   for (unsigned i = 0, n = in.ConsumeIntegralInRange(1, 4); i < n; ++i) {
     const std::uint64_t first = 100 + 1000 * i;
-    entries.push_back({in.ConsumeIntegralInRange(0u, count - 1), types[in.ConsumeIntegralInRange<std::size_t>(0, 2)],
-                       first, first + 999, in.ConsumeBool() ? in.ConsumeIntegral<std::uint64_t>() : 0});
+    entries.push_back({in.ConsumeIntegralInRange(0u, count - 1),
+                       types[in.ConsumeIntegralInRange<std::size_t>(0, 2)], first, first + 999,
+                       in.ConsumeBool() ? in.ConsumeIntegral<std::uint64_t>() : 0});
   }
   putGpt(d, entries, count);
   const GptPlaces at = gptPlaces(sectors, count);
   for (unsigned k = in.ConsumeIntegralInRange(0, 3); k > 0; --k) {
     const int which = in.ConsumeIntegralInRange(0, 3);  // a header, or a sector of an array
-    const std::uint64_t lba = std::vector<std::uint64_t>{1, at.primaryArray, at.backupArray, at.backupHeader}[which] +
-                              (which == 1 || which == 2 ? in.ConsumeIntegralInRange<std::uint64_t>(0, at.arraySectors - 1) : 0);
-    d.put(lba * 512 + in.ConsumeIntegralInRange(0, 504), in.ConsumeBytesAsString(in.ConsumeIntegralInRange(1, 8)));
+    const std::uint64_t lba =
+        std::vector<std::uint64_t>{1, at.primaryArray, at.backupArray, at.backupHeader}[which] +
+        (which == 1 || which == 2 ? in.ConsumeIntegralInRange<std::uint64_t>(0, at.arraySectors - 1)
+                                  : 0);
+    d.put(lba * 512 + in.ConsumeIntegralInRange(0, 504),
+          in.ConsumeBytesAsString(in.ConsumeIntegralInRange(1, 8)));
     if (in.ConsumeBool()) resealGptCopy(d, in.ConsumeBool() ? 1 : at.backupHeader);
   }
   bool lostWrites = false;
   for (unsigned k = in.ConsumeIntegralInRange(0, 2); k > 0; --k) {
-    const FaultOn on = std::vector<FaultOn>{FaultOn::Read, FaultOn::Write, FaultOn::LostWrite}[in.ConsumeIntegralInRange(0, 2)];
+    const FaultOn on = std::vector<FaultOn>{FaultOn::Read, FaultOn::Write,
+                                            FaultOn::LostWrite}[in.ConsumeIntegralInRange(0, 2)];
     lostWrites |= on == FaultOn::LostWrite;
-    const std::uint64_t lba = std::vector<std::uint64_t>{1, at.primaryArray, at.backupArray, at.backupHeader}[in.ConsumeIntegralInRange(0, 3)];
+    const std::uint64_t lba = std::vector<std::uint64_t>{
+        1, at.primaryArray, at.backupArray, at.backupHeader}[in.ConsumeIntegralInRange(0, 3)];
     d.faults.push_back({on, (lba + in.ConsumeIntegralInRange<std::uint64_t>(0, 1)) * 512,
-                        in.ConsumeBool() ? -1 : long(in.ConsumeIntegralInRange(0, 511)), in.ConsumeIntegralInRange(0u, 3u)});
+                        in.ConsumeBool() ? -1 : long(in.ConsumeIntegralInRange(0, 511)),
+                        in.ConsumeIntegralInRange(0u, 3u)});
   }
   Platform platform = m.platform();
   PartitionList list;
   TempLetterList letters;
   scanWithTemporaryLetters(platform, TypeCatalogue(), list, letters);
   if (list.GptList.empty()) return;
-  GptRecord& record = list.GptList[in.ConsumeIntegralInRange<std::size_t>(0, list.GptList.size() - 1)];
+  GptRecord& record =
+      list.GptList[in.ConsumeIntegralInRange<std::size_t>(0, list.GptList.size() - 1)];
   Guid type = record.type;
   if (in.ConsumeBool()) {
-    const std::string bytes = in.ConsumeBool() ? guidBytes(types[in.ConsumeIntegralInRange<std::size_t>(0, 2)])
-                                               : (in.ConsumeBytesAsString(16) + std::string(16, '\1')).substr(0, 16);
+    const std::string bytes =
+        in.ConsumeBool() ? guidBytes(types[in.ConsumeIntegralInRange<std::size_t>(0, 2)])
+                         : (in.ConsumeBytesAsString(16) + std::string(16, '\1')).substr(0, 16);
     std::copy(bytes.begin(), bytes.end(), type.begin());
   }
   list.stageGptType(record, type);
-  list.stageGptAttributes(record, in.ConsumeBool() ? in.ConsumeIntegral<std::uint64_t>() : record.attributes);
+  list.stageGptAttributes(
+      record, in.ConsumeBool() ? in.ConsumeIntegral<std::uint64_t>() : record.attributes);
   const DiskBytes before = d.sectors;
   // Where the copies' arrays are now: the places the writer may touch besides the headers.
-  const std::uint64_t arrays[] = {le64(d.bytes(512 + 72, 8)), le64(d.bytes(at.backupHeader * 512 + 72, 8))};
+  const std::uint64_t arrays[] = {le64(d.bytes(512 + 72, 8)),
+                                  le64(d.bytes(at.backupHeader * 512 + 72, 8))};
   m.log.clear();
   const ChangeReport report = applyChanges(platform, list);
-  check(m.openHandles == 0 && oracle::writesWithoutFullRead(m.log).empty(), "a handle open, or a write without a full read");
+  check(m.openHandles == 0 && oracle::writesWithoutFullRead(m.log).empty(),
+        "a handle open, or a write without a full read");
   for (const auto& [disk, offset] : differingBytes({{0, before}}, {{0, d.sectors}})) {
     const std::uint64_t lba = offset / 512, within = offset % 512;
-    bool allowed = (lba == 1 || lba == at.backupHeader) && ((within >= 16 && within < 20) || (within >= 88 && within < 92));
+    bool allowed = (lba == 1 || lba == at.backupHeader) &&
+                   ((within >= 16 && within < 20) || (within >= 88 && within < 92));
     for (std::uint64_t array : arrays) {
       const std::uint64_t entry = offset - array * 512 - std::uint64_t{record.entry} * 128;
       allowed |= offset >= array * 512 && (entry < 16 || (entry >= 48 && entry < 56));
@@ -266,17 +328,21 @@ void gpt_write(FuzzedDataProvider& in) {
     check(allowed, "a byte changed outside the staged entry and the CRC fields");
   }
   const GptCopyOnDisk primary = gptCopyAt(d, 1), backup = gptCopyAt(d, at.backupHeader);
-  const bool whole = primary.problem.empty() && backup.problem.empty() && primary.array == backup.array &&
-                     primary.headerFields == backup.headerFields && entryType(primary.array, record.entry) == std::string(type.begin(), type.end()) &&
-                     entryAttributes(primary.array, record.entry) == record.stagedAttributes;
+  const bool whole =
+      primary.problem.empty() && backup.problem.empty() && primary.array == backup.array &&
+      primary.headerFields == backup.headerFields &&
+      entryType(primary.array, record.entry) == std::string(type.begin(), type.end()) &&
+      entryAttributes(primary.array, record.entry) == record.stagedAttributes;
   if (lostWrites) {
     check(whole || !report.succeeded() || !record.staged(), "a lost write unreported");
   } else if (!d.faults.empty()) {
     // A read or write that fails between two writes ends the pass with one copy written.
-    check(primary.problem.empty() || backup.problem.empty() || d.sectors == before, "both copies broken by a failed access");
+    check(primary.problem.empty() || backup.problem.empty() || d.sectors == before,
+          "both copies broken by a failed access");
     check(!report.succeeded() || whole || !record.staged(), "a failed access unreported");
   } else {
-    check(report.succeeded() ? whole || !record.staged() : d.sectors == before, "a change neither made whole nor left undone");
+    check(report.succeeded() ? whole || !record.staged() : d.sectors == before,
+          "a change neither made whole nor left undone");
   }
 }
 }  // namespace fuzz

@@ -1,6 +1,7 @@
-// The walk of one disk's tables: the chain's ends on tables laid out sector by sector, and the shared
-// corpus of other projects' images, each with the partition list that project expects (read in place:
-// QUENBOLT_CORPUS_DIR, or shared/corpus/mbr in a folder above this file; skipped without it or xz).
+// The walk of one disk's tables: the chain's ends on tables laid out sector by sector, and the
+// shared corpus of other projects' images, each with the partition list that project expects (read
+// in place: QUENBOLT_CORPUS_DIR, or shared/corpus/mbr in a folder above this file; skipped without
+// it or xz).
 
 #include "model/disk_layout.h"
 #include <gtest/gtest.h>
@@ -15,27 +16,56 @@ namespace quenbolt {
 namespace {
 using Disk = std::map<std::uint64_t, Sector>;  // by sector; absent sectors read as zeros
 
-std::pair<std::vector<LayoutRow>, std::vector<std::uint64_t>> walk(Disk disk) {  // the rows, and the sectors read in order
+std::pair<std::vector<LayoutRow>, std::vector<std::uint64_t>> walk(
+    Disk disk) {  // the rows, and the sectors read in order
   std::vector<std::uint64_t> reads;
-  const std::vector<LayoutRow> rows = walkDiskLayout(disk[0], [&](std::uint64_t offset, Sector& sector) {
-    reads.push_back(offset / 512);
-    return sector = disk.count(offset / 512) ? disk[offset / 512] : Sector{}, true;
-  });
+  const std::vector<LayoutRow> rows =
+      walkDiskLayout(disk[0], [&](std::uint64_t offset, Sector& sector) {
+        reads.push_back(offset / 512);
+        return sector = disk.count(offset / 512) ? disk[offset / 512] : Sector{}, true;
+      });
   return {rows, reads};
 }
 
 TEST(DiskLayout, AChainEndsOnlyAtAZeroLinkALoopTheMbrOrTheReadBudget) {
-  auto ebr = [](std::uint32_t next) { return table({{0, 0, 0x07, 1, 10}, {1, 0, 0x05, next, 10}}); };
+  auto ebr = [](std::uint32_t next) {
+    return table({{0, 0, 0x07, 1, 10}, {1, 0, 0x05, next, 10}});
+  };
   const Sector container = table({{0, 0, 0x05, 100, 1000}}), logical = table({{0, 0, 0x07, 1, 10}});
-  const struct { const char* what; Disk disk; std::size_t rows; std::vector<std::uint64_t> reads; } cases[] = {
-      {"first EBR invalid: the container alone", {{0, container}, {100, table({{1, 0, 0x05, 50, 10}}, false)}}, 1, {100}},
+  const struct {
+    const char* what;
+    Disk disk;
+    std::size_t rows;
+    std::vector<std::uint64_t> reads;
+  } cases[] = {
+      {"first EBR invalid: the container alone",
+       {{0, container}, {100, table({{1, 0, 0x05, 50, 10}}, false)}},
+       1,
+       {100}},
       {"first EBR 55 AA alone: one empty logical", {{0, container}, {100, table({})}}, 2, {100}},
       {"an invalid EBR in the middle is walked through",
-       {{0, container}, {100, ebr(50)}, {150, table({{0, 0, 0x07, 1, 10}, {1, 0, 0x05, 80, 10}}, false)}, {180, logical}}, 3, {100, 150, 180}},
-      {"a loop back to an EBR read before", {{0, container}, {100, ebr(50)}, {150, ebr(60)}, {160, ebr(50)}}, 4, {100, 150, 160}},
-      {"a slot-0 link of start 0 leads back", {{0, container}, {100, ebr(50)}, {150, table({{0, 0, 0x0F, 0, 10}})}}, 2, {100, 150}},
-      {"two containers share one chain", {{0, table({{0, 0, 0x05, 100, 1000}, {1, 0, 0x0F, 100, 1000}})}, {100, logical}}, 3, {100}},
-      {"a container at the MBR", {{0, table({{0, 0, 0x05, 0, 1000}, {1, 0, 0x07, 2048, 1000}})}}, 2, {}}};
+       {{0, container},
+        {100, ebr(50)},
+        {150, table({{0, 0, 0x07, 1, 10}, {1, 0, 0x05, 80, 10}}, false)},
+        {180, logical}},
+       3,
+       {100, 150, 180}},
+      {"a loop back to an EBR read before",
+       {{0, container}, {100, ebr(50)}, {150, ebr(60)}, {160, ebr(50)}},
+       4,
+       {100, 150, 160}},
+      {"a slot-0 link of start 0 leads back",
+       {{0, container}, {100, ebr(50)}, {150, table({{0, 0, 0x0F, 0, 10}})}},
+       2,
+       {100, 150}},
+      {"two containers share one chain",
+       {{0, table({{0, 0, 0x05, 100, 1000}, {1, 0, 0x0F, 100, 1000}})}, {100, logical}},
+       3,
+       {100}},
+      {"a container at the MBR",
+       {{0, table({{0, 0, 0x05, 0, 1000}, {1, 0, 0x07, 2048, 1000}})}},
+       2,
+       {}}};
   for (const auto& c : cases) {
     const auto [rows, reads] = walk(c.disk);
     EXPECT_TRUE(rows.size() == c.rows && reads == c.reads) << c.what;
@@ -45,40 +75,58 @@ TEST(DiskLayout, AChainEndsOnlyAtAZeroLinkALoopTheMbrOrTheReadBudget) {
   const auto [rows, reads] = walk(chain);
   EXPECT_TRUE(reads.size() == kMaxEbrReadsPerDisk && rows.size() == kMaxEbrReadsPerDisk + 1);
   // An EBR at 0xFFFFFE00 with a logical 63 sectors on: the sum carries into the high half.
-  EXPECT_EQ(walk({{0, table({{0, 0, 0x0F, 8388607, 1000}})}, {8388607, table({{0, 0, 0x07, 63, 900}})}}).first.at(1).partitionOffset, 0x100007C00u);
+  EXPECT_EQ(
+      walk({{0, table({{0, 0, 0x0F, 8388607, 1000}})}, {8388607, table({{0, 0, 0x07, 63, 900}})}})
+          .first.at(1)
+          .partitionOffset,
+      0x100007C00u);
 }
 
 TEST(DiskLayout, TheCorpusImagesAreWalkedAsTheirPeersList) {
-  std::string dir = std::getenv("QUENBOLT_CORPUS_DIR") ? std::getenv("QUENBOLT_CORPUS_DIR") + std::string("/") : "";
+  std::string dir = std::getenv("QUENBOLT_CORPUS_DIR")
+                        ? std::getenv("QUENBOLT_CORPUS_DIR") + std::string("/")
+                        : "";
   for (std::string up = __FILE__; dir.empty() && up.rfind('/') != std::string::npos;) {
     up.erase(up.rfind('/'));
     if (std::ifstream(up + "/shared/corpus/mbr/MANIFEST.tsv")) dir = up + "/shared/corpus/mbr/";
   }
   std::ifstream manifest(dir + "MANIFEST.tsv");
-  if (dir.empty() || !manifest || runTool("xz -V").second != 0) GTEST_SKIP() << "the shared corpus or xz is not here";
-  auto list = [](const std::string& path) {  // start, size, type, boot, kind per line; "-": not stated
-    std::vector<std::array<std::string, 5>> lines;
-    std::ifstream in(path);
-    for (std::array<std::string, 6> l; in >> l[0] >> l[1] >> l[2] >> l[3] >> l[4] >> l[5];) lines.push_back({l[1], l[2], l[3], l[4], l[5]});
-    return lines;
-  };
+  if (dir.empty() || !manifest || runTool("xz -V").second != 0)
+    GTEST_SKIP() << "the shared corpus or xz is not here";
+  auto list =
+      [](const std::string& path) {  // start, size, type, boot, kind per line; "-": not stated
+        std::vector<std::array<std::string, 5>> lines;
+        std::ifstream in(path);
+        for (std::array<std::string, 6> l; in >> l[0] >> l[1] >> l[2] >> l[3] >> l[4] >> l[5];)
+          lines.push_back({l[1], l[2], l[3], l[4], l[5]});
+        return lines;
+      };
   unsigned images = 0;
-  for (std::string line, name; std::getline(manifest, line) && std::istringstream(line) >> name; images += name != "image") {
+  for (std::string line, name; std::getline(manifest, line) && std::istringstream(line) >> name;
+       images += name != "image") {
     if (name == "image") continue;  // the header
-    const std::string bytes = runTool((name.rfind(".xz") == name.size() - 3 ? "xz -dc '" : "cat '") + dir + name + "'").first;
+    const std::string bytes =
+        runTool((name.rfind(".xz") == name.size() - 3 ? "xz -dc '" : "cat '") + dir + name + "'")
+            .first;
     if (name.rfind(".xz") == name.size() - 3) name.resize(name.size() - 3);
     const SectorReader read = [&bytes](std::uint64_t offset, Sector& sector) {
       sector.fill(0);
-      return offset + 512 <= bytes.size() && (std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(offset), 512, sector.begin()), true);
+      return offset + 512 <= bytes.size() &&
+             (std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(offset), 512, sector.begin()),
+              true);
     };
     Sector mbr;
     read(0, mbr);
-    EXPECT_FALSE(readGpt(mbr, read, bytes.size() / 512)) << name;  // bootcamp-hybrid.bin: an EE entry, no GPT
-    auto expected = list(dir + name + (name == "node-mbr/rpi.bin" ? ".sfdisk" : ".expected"));  // the peer states slot 0 alone
+    EXPECT_FALSE(readGpt(mbr, read, bytes.size() / 512))
+        << name;  // bootcamp-hybrid.bin: an EE entry, no GPT
+    auto expected = list(
+        dir + name +
+        (name == "node-mbr/rpi.bin" ? ".sfdisk" : ".expected"));  // the peer states slot 0 alone
     // dftt: slot 1 of the first EBR is the link, whatever its type; it leads into logical B's boot
     // sector, then past the disk. A first EBR of 55 AA alone is one empty logical.
     if (name == "dftt/ext-part-test-2.dd") expected.resize(5);
-    if (name == "util-linux-fdisk-replay/mbr-nondos-mode-extended.img") expected.push_back({"12288", "0", "00", "0", "logical"});
+    if (name == "util-linux-fdisk-replay/mbr-nondos-mode-extended.img")
+      expected.push_back({"12288", "0", "00", "0", "logical"});
     const std::vector<LayoutRow> rows = walkDiskLayout(mbr, read);
     ASSERT_EQ(rows.size(), expected.size()) << name;
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -89,7 +137,8 @@ TEST(DiskLayout, TheCorpusImagesAreWalkedAsTheirPeersList) {
           : rows[i].source == RowSource::Ebr   ? "logical"
                                                : "extended"};
       for (std::size_t f = 0; f < 5; ++f)
-        EXPECT_TRUE(expected[i][f] == "-" || upperAscii(ours[f]) == upperAscii(expected[i][f])) << name << " row " << i;
+        EXPECT_TRUE(expected[i][f] == "-" || upperAscii(ours[f]) == upperAscii(expected[i][f]))
+            << name << " row " << i;
     }
   }
   EXPECT_GE(images, 19u);

@@ -21,8 +21,8 @@ std::string header(std::uint64_t lba, std::uint64_t alternate, std::uint64_t arr
                    std::uint32_t arrayCrc) {
   std::string h = "EFI PART" + le(0x10000, 4) + le(92, 4) + le(0, 4) + le(0, 4) + le(lba, 8) +
                   le(alternate, 8) + le(2 + arraySectors, 8) + le(sectors - 2 - arraySectors, 8) +
-                  guidBytes("51424C54-0000-4000-8000-000000000001") + le(array, 8) + le(entryCount, 4) +
-                  le(128, 4) + le(arrayCrc, 4);
+                  guidBytes("51424C54-0000-4000-8000-000000000001") + le(array, 8) +
+                  le(entryCount, 4) + le(128, 4) + le(arrayCrc, 4);
   h.replace(16, 4, le(crcOf(h), 4));
   return h;
 }
@@ -54,14 +54,18 @@ void putGpt(SimulatedDisk& disk, const std::vector<GptEntrySpec>& entries, unsig
             std::size_t sectorSize) {
   const std::uint64_t sectors = disk.size / sectorSize;
   const GptPlaces at = gptPlaces(sectors, entryCount, sectorSize);
-  disk.put(0, table({{0, 0, 0xEE, 1, static_cast<std::uint32_t>(std::min<std::uint64_t>(sectors - 1, 0xFFFFFFFF))}}));
+  disk.put(0,
+           table({{0, 0, 0xEE, 1,
+                   static_cast<std::uint32_t>(std::min<std::uint64_t>(sectors - 1, 0xFFFFFFFF))}}));
   std::string array(std::size_t{entryCount} * 128, '\0');
   for (const GptEntrySpec& e : entries) {
-    array.replace(e.index * 128, 56, guidBytes(e.type) + std::string(15, '\x11') + static_cast<char>(e.index) +
-                                         le(e.first, 8) + le(e.last, 8) + le(e.attributes, 8));
+    array.replace(e.index * 128, 56,
+                  guidBytes(e.type) + std::string(15, '\x11') + static_cast<char>(e.index) +
+                      le(e.first, 8) + le(e.last, 8) + le(e.attributes, 8));
   }
   const std::uint32_t crc = crcOf(array);
-  disk.put(1 * sectorSize, header(1, at.backupHeader, at.primaryArray, sectors, entryCount, at.arraySectors, crc));
+  disk.put(1 * sectorSize,
+           header(1, at.backupHeader, at.primaryArray, sectors, entryCount, at.arraySectors, crc));
   disk.put(at.primaryArray * sectorSize, array);
   disk.put(at.backupArray * sectorSize, array);
   disk.put(at.backupHeader * sectorSize,
@@ -82,9 +86,11 @@ GptCopyOnDisk gptCopyAt(const SimulatedDisk& disk, std::uint64_t lba, std::size_
   copy.array = disk.bytes(array * sectorSize, static_cast<std::size_t>(count * size));
   const std::string crc = h.substr(16, 4);
   h.replace(16, 4, std::string(4, '\0'));
-  if (h.compare(0, 8, "EFI PART") != 0 || le64At(h, 24) != lba) copy.problem = "not the header of its LBA";
+  if (h.compare(0, 8, "EFI PART") != 0 || le64At(h, 24) != lba)
+    copy.problem = "not the header of its LBA";
   if (le(crcOf(h), 4) != crc) copy.problem = "a header CRC that does not match";
-  if (le(crcOf(copy.array), 4) != h.substr(88, 4)) copy.problem = "an array CRC that does not match";
+  if (le(crcOf(copy.array), 4) != h.substr(88, 4))
+    copy.problem = "an array CRC that does not match";
   copy.headerFields = h.substr(0, 24) + h.substr(40, 32) + h.substr(80);
   return copy;
 }
@@ -93,7 +99,8 @@ void resealGptCopy(SimulatedDisk& disk, std::uint64_t headerLba) {
   std::string h = disk.bytes(headerLba * 512, 512);
   const std::uint64_t count = le64At(h, 80) & 0xFFFFFFFF, size = le64At(h, 84) & 0xFFFFFFFF;
   const std::uint64_t headerSize = std::min<std::uint64_t>(le64At(h, 12) & 0xFFFFFFFF, 512);
-  if (count * size <= (1 << 20)) h.replace(88, 4, le(crcOf(disk.bytes(le64At(h, 72) * 512, count * size)), 4));
+  if (count * size <= (1 << 20))
+    h.replace(88, 4, le(crcOf(disk.bytes(le64At(h, 72) * 512, count * size)), 4));
   h.replace(16, 4, std::string(4, '\0'));
   h.replace(16, 4, le(crcOf(h.substr(0, headerSize)), 4));
   disk.put(headerLba * 512, h);
@@ -103,7 +110,9 @@ std::uint32_t gptCrcOfArray(const SimulatedDisk& disk, std::uint64_t arrayLba) {
   return crcOf(disk.bytes(arrayLba * 512, 128 * 128));
 }
 
-std::string entryType(const std::string& array, unsigned index) { return array.substr(index * 128, 16); }
+std::string entryType(const std::string& array, unsigned index) {
+  return array.substr(index * 128, 16);
+}
 
 std::uint64_t entryAttributes(const std::string& array, unsigned index) {
   return le64At(array, index * 128 + 48);

@@ -11,8 +11,8 @@
 namespace quenbolt {
 
 struct GptEntrySpec {
-  unsigned index = 0;      // place in the entry array
-  std::string type;        // type GUID as text, "EBD0A0A2-B9E5-4433-87C0-68B6B72699C7"
+  unsigned index = 0;  // place in the entry array
+  std::string type;    // type GUID as text, "EBD0A0A2-B9E5-4433-87C0-68B6B72699C7"
   std::uint64_t first = 0;
   std::uint64_t last = 0;
   std::uint64_t attributes = 0;
@@ -28,8 +28,8 @@ std::string guidBytes(const std::string& text);
 // A protective MBR (one EE entry over the disk) and both copies of a table of `entryCount`
 // entries of 128 bytes: the primary header at LBA 1 with its array from LBA 2, the backup array
 // and header at the disk's end, usable space between. `sectorSize`-byte sectors.
-void putGpt(SimulatedDisk& disk, const std::vector<GptEntrySpec>& entries, unsigned entryCount = 128,
-            std::size_t sectorSize = 512);
+void putGpt(SimulatedDisk& disk, const std::vector<GptEntrySpec>& entries,
+            unsigned entryCount = 128, std::size_t sectorSize = 512);
 
 // Where a table's copies lie on a disk of `sectors` sectors (as putGpt lays them).
 struct GptPlaces {
@@ -42,7 +42,7 @@ GptPlaces gptPlaces(std::uint64_t sectors, unsigned entryCount = 128, std::size_
 struct GptCopyOnDisk {
   std::string problem;
   std::uint64_t alternate = 0;
-  std::string array;  // entry count x entry size bytes
+  std::string array;         // entry count x entry size bytes
   std::string headerFields;  // the header without its CRC, own LBA, alternate LBA and array LBA
 };
 GptCopyOnDisk gptCopyAt(const SimulatedDisk& disk, std::uint64_t lba, std::size_t sectorSize = 512);

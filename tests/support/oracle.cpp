@@ -7,7 +7,11 @@ namespace quenbolt {
 namespace oracle {
 namespace {
 enum : int { kDone, kFailed, kRefused, kNoSuchPartition, kUnreadable };  // exit statuses
-struct ByteWrite { unsigned disk; std::uint64_t offset; std::string bytes; };
+struct ByteWrite {
+  unsigned disk;
+  std::uint64_t offset;
+  std::string bytes;
+};
 
 std::string hex2(unsigned byte) { return hexText(0x100 | byte).substr(3); }
 
@@ -15,7 +19,8 @@ std::string hex2(unsigned byte) { return hexText(0x100 | byte).substr(3); }
 int hexValue(const std::string& text) {
   const std::string digits = "0123456789ABCDEF", t = upperAscii(text);
   if (t.empty() || t.size() > 2 || t.find_first_not_of(digits) != std::string::npos) return -1;
-  return static_cast<int>(t.size() == 1 ? digits.find(t[0]) : digits.find(t[0]) * 16 + digits.find(t[1]));
+  return static_cast<int>(t.size() == 1 ? digits.find(t[0])
+                                        : digits.find(t[0]) * 16 + digits.find(t[1]));
 }
 
 unsigned field(const Sector& s, std::size_t at, int bytes) {
@@ -24,45 +29,57 @@ unsigned field(const Sector& s, std::size_t at, int bytes) {
   return value;
 }
 
-bool isTable(const Sector& s) { return s[510] == 0x55 && s[511] == 0xAA && (s[0x1BE] == 0 || s[0x1BE] == 0x80); }
+bool isTable(const Sector& s) {
+  return s[510] == 0x55 && s[511] == 0xAA && (s[0x1BE] == 0 || s[0x1BE] == 0x80);
+}
 bool isContainer(unsigned type) { return type == 0x05 || type == 0x0F; }
 }  // namespace
 
 std::vector<Part> partsOf(const SimulatedMachine& m, std::vector<unsigned>& unreadable) {
   std::vector<Part> parts;
   const auto count = m.enumValues.find("COUNT");
-  const auto* n = count == m.enumValues.end() ? nullptr : std::get_if<std::uint32_t>(&count->second);
+  const auto* n =
+      count == m.enumValues.end() ? nullptr : std::get_if<std::uint32_t>(&count->second);
   // Numbers are tried past missing ones until the count of disks is found or 32 were missing.
-  for (unsigned disk = 0, found = 0; n && *n < 0x80000000u && found < *n && disk - found < 32; ++disk) {
+  for (unsigned disk = 0, found = 0; n && *n < 0x80000000u && found < *n && disk - found < 32;
+       ++disk) {
     if (!m.disks.count(disk)) continue;
     ++found;
     const auto& faults = m.disks.at(disk).faults;
-    if (std::any_of(faults.begin(), faults.end(), [](const Fault& f) { return f.on == FaultOn::Open && f.nth == 0; })) {
+    if (std::any_of(faults.begin(), faults.end(),
+                    [](const Fault& f) { return f.on == FaultOn::Open && f.nth == 0; })) {
       unreadable.push_back(disk);
       continue;
     }
     const SimulatedDisk& d = m.disks.at(disk);
     const Sector mbr = d.sector(0);
     unsigned display = 0, primaries = 0, systems = 0, visits = 0;
-    for (unsigned slot = 0; slot < 4; ++slot) primaries += field(mbr, 0x1CA + 16 * slot, 4) && !isContainer(mbr[0x1C2 + 16 * slot]);
+    for (unsigned slot = 0; slot < 4; ++slot)
+      primaries += field(mbr, 0x1CA + 16 * slot, 4) && !isContainer(mbr[0x1C2 + 16 * slot]);
     std::set<std::uint64_t> read{0};  // a table sector is read once a disk; the MBR is never an EBR
     auto readAt = [&](std::uint64_t offset, Sector& s) {
       if (read.size() > 4096 || !read.insert(offset).second) return false;
-      return s = offset <= d.size - 512 ? d.sector(offset) : Sector{}, true;  // zeros past the disk's end, as a read gives them
+      return s = offset <= d.size - 512 ? d.sector(offset) : Sector{},
+             true;  // zeros past the disk's end, as a read gives them
     };
     for (unsigned slot = 0; isTable(mbr) && slot < 4; ++slot) {
       const std::size_t e = 0x1BE + 16 * slot;
       if (!field(mbr, e + 12, 4)) continue;
-      parts.push_back({disk, "", 0, !isContainer(mbr[e + 4]), 0, e + 4, field(mbr, e + 8, 4) * 512ull, mbr[e + 4], mbr[e]});
+      parts.push_back({disk, "", 0, !isContainer(mbr[e + 4]), 0, e + 4,
+                       field(mbr, e + 8, 4) * 512ull, mbr[e + 4], mbr[e]});
       const std::uint64_t base = parts.back().start;
-      if (parts.back().primary) parts.back().number = std::to_string(++display), parts.back().system = ++systems;
+      if (parts.back().primary)
+        parts.back().number = std::to_string(++display), parts.back().system = ++systems;
       Sector s{};
       std::uint64_t at = base;
       if (parts.back().primary || !readAt(at, s) || !isTable(s)) continue;
       for (;;) {  // the chain: a link in slot 0 is followed at once; only a zero link ends it
-        if (isTable(s) && isContainer(s[0x1C2]) && !readAt(at = base + field(s, 0x1C6, 4) * 512ull, s)) break;
+        if (isTable(s) && isContainer(s[0x1C2]) &&
+            !readAt(at = base + field(s, 0x1C6, 4) * 512ull, s))
+          break;
         if (isTable(s)) {
-          parts.push_back({disk, "", primaries + ++visits, false, at, at + 0x1C2, at + field(s, 0x1C6, 4) * 512ull, s[0x1C2], s[0x1BE]});
+          parts.push_back({disk, "", primaries + ++visits, false, at, at + 0x1C2,
+                           at + field(s, 0x1C6, 4) * 512ull, s[0x1C2], s[0x1BE]});
           if (!isContainer(s[0x1C2])) parts.back().number = std::to_string(++display);
         }
         const unsigned link = field(s, isContainer(s[0x1C2]) ? 0x1C6 : 0x1D6, 4);
@@ -74,7 +91,8 @@ std::vector<Part> partsOf(const SimulatedMachine& m, std::vector<unsigned>& unre
 }
 
 void buildRandomMachine(Chooser& c, SimulatedMachine& m) {
-  static const std::vector<unsigned> types{0x05, 0x0F, 0x07, 0x0B, 0x0C, 0x1B, 0x1C, 0xBC, 0x00, 0x85, 0x17, 0xEE};
+  static const std::vector<unsigned> types{0x05, 0x0F, 0x07, 0x0B, 0x0C, 0x1B,
+                                           0x1C, 0xBC, 0x00, 0x85, 0x17, 0xEE};
   static const std::vector<std::uint32_t> odd{63, 0, 1, 0x800000, 0xFFFFFFC0, 0x7FFFFF00};
   static const std::vector<std::string> bootLabels{"BOOT", "Boot x", "卷", ""};
   std::string letters = "CDEFGHIJKLMNOPQRSTUVWXYZ";
@@ -86,30 +104,46 @@ void buildRandomMachine(Chooser& c, SimulatedMachine& m) {
       d.faults = {{FaultOn::Open}};
       continue;
     }
-    auto put = [&d](std::uint64_t at, const Sector& s) { if (at <= d.size - 512) d.put(at, s); };
-    auto boot = [&] { return static_cast<std::uint8_t>(c.chance(75) ? 0 : c.chance(90) ? 0x80 : c.below(256)); };
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> partitions;  // starts and sizes, in bytes and sectors
+    auto put = [&d](std::uint64_t at, const Sector& s) {
+      if (at <= d.size - 512) d.put(at, s);
+    };
+    auto boot = [&] {
+      return static_cast<std::uint8_t>(c.chance(75) ? 0 : c.chance(90) ? 0x80 : c.below(256));
+    };
+    std::vector<std::pair<std::uint64_t, std::uint32_t>>
+        partitions;  // starts and sizes, in bytes and sectors
     Sector mbr = table({}, !c.chance(3));
     for (unsigned slot = 0; slot < 4; ++slot) {
       if (!c.chance(65)) continue;
       const unsigned type = c.oneOf(types);
-      const std::uint32_t s = c.chance(75) ? 2048 * (1 + c.below(300)) : c.oneOf(odd), count = c.chance(92) ? 2048 * (1 + c.below(100)) : 0;
-      place(mbr, 0x1BE + 16 * slot, le(boot(), 4) + static_cast<char>(type) + le(0, 3) + le(s, 4) + le(count, 4));
+      const std::uint32_t s = c.chance(75) ? 2048 * (1 + c.below(300)) : c.oneOf(odd),
+                          count = c.chance(92) ? 2048 * (1 + c.below(100)) : 0;
+      place(mbr, 0x1BE + 16 * slot,
+            le(boot(), 4) + static_cast<char>(type) + le(0, 3) + le(s, 4) + le(count, 4));
       if (!isContainer(type)) partitions.push_back({s * 512ull, count});
       std::vector<std::uint32_t> links{0};
       for (unsigned k = 0, chain = isContainer(type) ? c.below(6) : 0; k < chain; ++k) {
         const bool link = c.chance(12);  // a link in slot 0, counted from the container's start
-        const unsigned t = link ? (c.chance(60) ? 0x05 : 0x0F) : isContainer(c.oneOf(types)) ? 0x07 : c.oneOf(types);
-        const std::uint32_t rel = c.chance(85) ? 63 : c.oneOf(odd), next = links.back() + 2048 * (1 + c.below(50));
+        const unsigned t = link                          ? (c.chance(60) ? 0x05 : 0x0F)
+                           : isContainer(c.oneOf(types)) ? 0x07
+                                                         : c.oneOf(types);
+        const std::uint32_t rel = c.chance(85) ? 63 : c.oneOf(odd),
+                            next = links.back() + 2048 * (1 + c.below(50));
         if (!link) partitions.push_back({(std::uint64_t{s} + links.back() + rel) * 512, 2048});
-        put((std::uint64_t{s} + links.back()) * 512, table({{0, boot(), static_cast<std::uint8_t>(t), link ? c.oneOf(links) : rel, 2048},
-                                                            {1, 0, 0x05, k + 1 < chain ? next : c.chance(10) ? c.oneOf(links) : 0, 2048}},
-                                                           c.chance(93)));
+        put((std::uint64_t{s} + links.back()) * 512,
+            table({{0, boot(), static_cast<std::uint8_t>(t), link ? c.oneOf(links) : rel, 2048},
+                   {1, 0, 0x05,
+                    k + 1 < chain  ? next
+                    : c.chance(10) ? c.oneOf(links)
+                                   : 0,
+                    2048}},
+                  c.chance(93)));
         links.push_back(next);
       }
     }
     put(0, mbr);
-    for (const auto& [at, sectors] : partitions) {  // boot sectors for the scan; some mounted, tables inside out of reach
+    for (const auto& [at, sectors] :
+         partitions) {  // boot sectors for the scan; some mounted, tables inside out of reach
       if (!at || !c.chance(70)) continue;
       put(at, c.chance(70) ? fat32Boot(c.oneOf(bootLabels), 6 * c.chance(40)) : ntfsBoot());
       if (letters.empty() || !c.chance(70)) continue;
@@ -122,22 +156,31 @@ void buildRandomMachine(Chooser& c, SimulatedMachine& m) {
 }
 
 std::vector<std::string> randomCommand(Chooser& c, const SimulatedMachine& m) {
-  static const std::vector<std::string> words{"/M", "/F", "/A", "/m", "/f", "/a", "/X"}, flags{"1", "0", "yes"},
-      ids{"07", "0B", "0c", "1C", "05", "0F", "ee", "7", "c", "G1", "007", "1b", "00"}, numbers{"1", "2", "3", "4", "5", "01", "x"};
+  static const std::vector<std::string> words{"/M", "/F", "/A", "/m", "/f", "/a", "/X"},
+      flags{"1", "0", "yes"},
+      ids{"07", "0B", "0c", "1C", "05", "0F", "ee", "7", "c", "G1", "007", "1b", "00"},
+      numbers{"1", "2", "3", "4", "5", "01", "x"};
   std::vector<unsigned> unreadable;
   const std::vector<Part> parts = partsOf(m, unreadable);
   const Part* p = parts.empty() || c.chance(10) ? nullptr : &c.oneOf(parts);
   const std::string word = c.oneOf(words), w = upperAscii(word), type = p ? hex2(p->type) : "";
-  auto id = [&] { return p && c.chance(60) ? (c.chance(80) ? type : type.substr(0, 1) + char(type[1] | 0x20)) : c.oneOf(ids); };
+  auto id = [&] {
+    return p && c.chance(60) ? (c.chance(80) ? type : type.substr(0, 1) + char(type[1] | 0x20))
+                             : c.oneOf(ids);
+  };
   const std::string disk = p && c.chance(90) ? std::to_string(p->disk + 1) : c.oneOf(numbers);
   const std::string number = p && !p->number.empty() && c.chance(90) ? p->number : c.oneOf(numbers);
-  const std::string system = p && p->primary && c.chance(85) ? std::to_string(p->system) : c.oneOf(numbers);
+  const std::string system =
+      p && p->primary && c.chance(85) ? std::to_string(p->system) : c.oneOf(numbers);
   std::vector<std::string> args{word};
   if (w == "/M") args.insert(args.end(), {disk, number, id()});
-  if (w == "/A") args.insert(args.end(), {c.chance(10) ? "0" + disk : disk, system, c.oneOf(flags)});
+  if (w == "/A")
+    args.insert(args.end(), {c.chance(10) ? "0" + disk : disk, system, c.oneOf(flags)});
   if (w == "/F") args.insert(args.end(), {id(), c.oneOf(ids)});
-  if (c.chance(3)) args.push_back("extra");
-  else if (args.size() > 1 && c.chance(3)) args.pop_back();
+  if (c.chance(3))
+    args.push_back("extra");
+  else if (args.size() > 1 && c.chance(3))
+    args.pop_back();
   return args;
 }
 
@@ -148,25 +191,34 @@ std::vector<std::string> writesWithoutFullRead(const std::vector<std::string>& l
   for (const std::string& line : log) {
     const std::optional<LoggedAccess> a = parseAccess(line);
     if (line.compare(0, 5, "open ") == 0) failed = false, fullyRead.reset();
-    if (a && a->op == "read") failed |= a->bytes != 512, fullyRead = a->bytes == 512 ? std::optional<std::uint64_t>(a->offset) : std::nullopt;
-    else if (a && (failed || fullyRead != a->offset)) problems.push_back(line + ": a write without a full read of its sector just before");
+    if (a && a->op == "read")
+      failed |= a->bytes != 512,
+          fullyRead = a->bytes == 512 ? std::optional<std::uint64_t>(a->offset) : std::nullopt;
+    else if (a && (failed || fullyRead != a->offset))
+      problems.push_back(line + ": a write without a full read of its sector just before");
   }
   return problems;
 }
 
-std::vector<std::string> checkBatchRun(const SimulatedMachine& before, const SimulatedMachine& after,
-                                       const std::vector<std::string>& args, int status, bool faults) {
+std::vector<std::string> checkBatchRun(const SimulatedMachine& before,
+                                       const SimulatedMachine& after,
+                                       const std::vector<std::string>& args, int status,
+                                       bool faults) {
   std::vector<std::string> problems = writesWithoutFullRead(after.log);
   if (after.openHandles) problems.push_back("a handle left open");
   std::vector<unsigned> unreadable;
   const std::vector<Part> parts = partsOf(before, unreadable);
   auto refused = [&](int expected) {
-    if (status != expected) problems.push_back("exit status " + std::to_string(status) + ", not " + std::to_string(expected));
-    if (after.contents() != before.contents() || !after.logged("label ").empty()) problems.push_back("changed although refused");
+    if (status != expected)
+      problems.push_back("exit status " + std::to_string(status) + ", not " +
+                         std::to_string(expected));
+    if (after.contents() != before.contents() || !after.logged("label ").empty())
+      problems.push_back("changed although refused");
     return problems;
   };
   auto unreadableNamed = [&](const std::string& disk) {
-    return std::any_of(unreadable.begin(), unreadable.end(), [&](unsigned u) { return std::to_string(u + 1) == upperAscii(disk); });
+    return std::any_of(unreadable.begin(), unreadable.end(),
+                       [&](unsigned u) { return std::to_string(u + 1) == upperAscii(disk); });
   };
   const std::string w = args.empty() ? "" : upperAscii(args[0]);
   if (args.size() != (w == "/M" || w == "/A" ? 4u : w == "/F" ? 3u : 0u)) return refused(kRefused);
@@ -175,15 +227,19 @@ std::vector<std::string> checkBatchRun(const SimulatedMachine& before, const Sim
   bool failure = false;
   auto writeType = [&](const Part& p, int type) {
     bool blocked = false;  // a table sector inside a mounted volume: Windows refuses the write
-    for (const auto& [letter, v] : before.letters) blocked |= v.disk == p.disk && p.table < v.start + v.length && v.start < p.table + 512;
-    if (type != p.type && blocked) failure = true;
-    else if (type != p.type) writes.push_back({p.disk, p.typeAt, std::string(1, static_cast<char>(type))});
+    for (const auto& [letter, v] : before.letters)
+      blocked |= v.disk == p.disk && p.table < v.start + v.length && v.start < p.table + 512;
+    if (type != p.type && blocked)
+      failure = true;
+    else if (type != p.type)
+      writes.push_back({p.disk, p.typeAt, std::string(1, static_cast<char>(type))});
   };
   if (w == "/M") {  // by disk and list number, compared as text
     const int type = hexValue(args[3]);
     if (type < 0 || type == 0xEE) return refused(kRefused);
     const auto p = std::find_if(parts.begin(), parts.end(), [&](const Part& q) {
-      return !q.number.empty() && std::to_string(q.disk + 1) == upperAscii(args[1]) && q.number == upperAscii(args[2]);
+      return !q.number.empty() && std::to_string(q.disk + 1) == upperAscii(args[1]) &&
+             q.number == upperAscii(args[2]);
     });
     if (p == parts.end()) return refused(unreadableNamed(args[1]) ? kUnreadable : kNoSuchPartition);
     if (p->type == 0xEE) return refused(kRefused);
@@ -191,36 +247,46 @@ std::vector<std::string> checkBatchRun(const SimulatedMachine& before, const Sim
   } else if (w == "/F") {  // every partition whose type text is the ID
     const int from = hexValue(args[1]), to = hexValue(args[2]);
     if (from < 0 || to < 0 || from == 0xEE || to == 0xEE) return refused(kRefused);
-    for (const Part& p : parts) if (hex2(p.type) == upperAscii(args[1])) writeType(p, to);
+    for (const Part& p : parts)
+      if (hex2(p.type) == upperAscii(args[1])) writeType(p, to);
   } else {  // "/A": the disk read as a number, the primary by its system number
     const std::string d = upperAscii(args[1]);
     long long disk = 0;
-    const auto digit = [&](std::size_t i) { return i < d.size() && std::isdigit(static_cast<unsigned char>(d[i])); };
+    const auto digit = [&](std::size_t i) {
+      return i < d.size() && std::isdigit(static_cast<unsigned char>(d[i]));
+    };
     for (std::size_t i = d[0] == '+' || d[0] == '-'; digit(i); ++i) disk = disk * 10 + d[i] - '0';
     disk = (d[0] == '-' ? -disk : disk) - 1;
     const auto p = std::find_if(parts.begin(), parts.end(), [&](const Part& q) {
       return q.primary && q.disk == disk && std::to_string(q.system) == upperAscii(args[2]);
     });
-    if (p == parts.end()) return refused(unreadableNamed(std::to_string(disk + 1)) ? kUnreadable : kNoSuchPartition);
+    if (p == parts.end())
+      return refused(unreadableNamed(std::to_string(disk + 1)) ? kUnreadable : kNoSuchPartition);
     if (p->type == 0xEE) return refused(kRefused);  // a protective entry never boots
-    if ((args[3] == "1") != (p->boot == 0x80)) writes.push_back({p->disk, p->typeAt - 4, args[3] == "1" ? "\x80" : std::string(1, '\0')});
+    if ((args[3] == "1") != (p->boot == 0x80))
+      writes.push_back({p->disk, p->typeAt - 4, args[3] == "1" ? "\x80" : std::string(1, '\0')});
   }
 
   // Each changed byte asked for; each change asked for made.
   std::map<std::pair<unsigned, std::uint64_t>, char> allowed;
-  for (const ByteWrite& b : writes) for (std::size_t i = 0; i < b.bytes.size(); ++i) allowed[{b.disk, b.offset + i}] = b.bytes[i];
+  for (const ByteWrite& b : writes)
+    for (std::size_t i = 0; i < b.bytes.size(); ++i) allowed[{b.disk, b.offset + i}] = b.bytes[i];
   for (const auto& [disk, offset] : differingBytes(before.contents(), after.contents())) {
     const auto ok = allowed.find({disk, offset});
     if (ok == allowed.end() || ok->second != after.disks.at(disk).bytes(offset, 1)[0]) {
-      problems.push_back("disk " + std::to_string(disk) + " byte " + hexText(offset) + " changed unasked");
+      problems.push_back("disk " + std::to_string(disk) + " byte " + hexText(offset) +
+                         " changed unasked");
     }
   }
   bool made = true;
-  for (const ByteWrite& b : writes) made &= after.disks.at(b.disk).bytes(b.offset, b.bytes.size()) == b.bytes;
+  for (const ByteWrite& b : writes)
+    made &= after.disks.at(b.disk).bytes(b.offset, b.bytes.size()) == b.bytes;
   const int expected = failure ? kFailed : w == "/F" && !unreadable.empty() ? kUnreadable : kDone;
   if (status != expected && (!faults || status != kFailed))
-    problems.push_back("exit status " + std::to_string(status) + ", not " + std::to_string(expected));
-  if (!made && (!faults || status != kFailed)) problems.push_back("a change neither made nor reported");
+    problems.push_back("exit status " + std::to_string(status) + ", not " +
+                       std::to_string(expected));
+  if (!made && (!faults || status != kFailed))
+    problems.push_back("a change neither made nor reported");
   return problems;
 }
 }  // namespace oracle

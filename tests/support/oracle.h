@@ -13,7 +13,9 @@ struct Chooser {
   std::function<std::uint32_t(std::uint32_t)> below;  // 0 to n - 1 (0 when n is 0)
   bool chance(unsigned percent) { return below(100) < percent; }
   template <typename T>
-  const T& oneOf(const std::vector<T>& items) { return items[below(static_cast<std::uint32_t>(items.size()))]; }
+  const T& oneOf(const std::vector<T>& items) {
+    return items[below(static_cast<std::uint32_t>(items.size()))];
+  }
 };
 inline Chooser seeded(std::uint64_t seed) {
   return {[seed](std::uint32_t n) mutable {
@@ -34,7 +36,8 @@ struct Part {
   std::uint8_t type = 0, boot = 0;
 };
 
-// The rows of every disk the registry lists, in list order; `unreadable` gets listed disks not there.
+// The rows of every disk the registry lists, in list order; `unreadable` gets listed disks not
+// there.
 std::vector<Part> partsOf(const SimulatedMachine& machine, std::vector<unsigned>& unreadable);
 
 // Disks of sound, broken and hostile tables (loops, shared chains, starts near 2^32 sectors and
@@ -46,9 +49,12 @@ std::vector<std::string> randomCommand(Chooser& chooser, const SimulatedMachine&
 
 // What is wrong with the command step's run of `args` that turned `before` (the machine as scanned,
 // its log empty) into `after` with exit status `status`; `faults`: whether any were planted.
-std::vector<std::string> checkBatchRun(const SimulatedMachine& before, const SimulatedMachine& after,
-                                       const std::vector<std::string>& args, int status, bool faults);
-// The writes of the log not preceded, on their handle, by a full read of their sector with no failed read between.
+std::vector<std::string> checkBatchRun(const SimulatedMachine& before,
+                                       const SimulatedMachine& after,
+                                       const std::vector<std::string>& args, int status,
+                                       bool faults);
+// The writes of the log not preceded, on their handle, by a full read of their sector with no
+// failed read between.
 std::vector<std::string> writesWithoutFullRead(const std::vector<std::string>& log);
 }  // namespace oracle
 }  // namespace quenbolt

@@ -13,7 +13,9 @@ char letterOf(const std::string& path, bool backslash) {
   return (p.size() == 3 && p[2] == '\\') || (p.size() == 2 && !backslash) ? p[0] : 0;
 }
 
-unsigned le16(const std::string& b, std::size_t at) { return static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8; }
+unsigned le16(const std::string& b, std::size_t at) {
+  return static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8;
+}
 bool isFat(const std::string& fileSystem) { return upperAscii(fileSystem).rfind("FAT", 0) == 0; }
 
 // The planted fault that decides this access. Every matching fault counts it, so that "the k-th
@@ -21,8 +23,10 @@ bool isFat(const std::string& fileSystem) { return upperAscii(fileSystem).rfind(
 std::optional<Fault> decide(SimulatedDisk& disk, FaultOn on, std::uint64_t at, DiskAccess access) {
   std::optional<Fault> outcome;
   for (Fault& f : disk.faults) {
-    const bool open = f.on == FaultOn::Open || (f.on == FaultOn::OpenForWriting && access == DiskAccess::ReadWrite);
-    if (on == FaultOn::Open ? !open : f.on != on || (f.offset != kAnyOffset && f.offset != at)) continue;
+    const bool open = f.on == FaultOn::Open ||
+                      (f.on == FaultOn::OpenForWriting && access == DiskAccess::ReadWrite);
+    if (on == FaultOn::Open ? !open : f.on != on || (f.offset != kAnyOffset && f.offset != at))
+      continue;
     if ((++f.seen == f.nth || f.nth == 0) && !outcome) outcome = f;
   }
   return outcome;
@@ -46,15 +50,22 @@ std::string SimulatedDisk::bytes(std::uint64_t offset, std::size_t count) const 
     const std::uint64_t index = (offset + done) / 512, within = (offset + done) % 512;
     chunk = std::min<std::size_t>(512 - within, count - done);
     const auto found = sectors.find(index);
-    if (found != sectors.end()) std::copy_n(found->second.begin() + within, chunk, out.begin() + done);
+    if (found != sectors.end())
+      std::copy_n(found->second.begin() + within, chunk, out.begin() + done);
   }
   return out;
 }
 
 class SimulatedHandle : public DiskHandle {
  public:
-  SimulatedHandle(SimulatedMachine& m, unsigned disk, DiskAccess access, char letter, std::uint64_t base)
-      : m_(m), disk_(disk), access_(access), letter_(letter), base_(base), name_(letter ? std::string(1, letter) + ":" : std::to_string(disk)) {
+  SimulatedHandle(SimulatedMachine& m, unsigned disk, DiskAccess access, char letter,
+                  std::uint64_t base)
+      : m_(m),
+        disk_(disk),
+        access_(access),
+        letter_(letter),
+        base_(base),
+        name_(letter ? std::string(1, letter) + ":" : std::to_string(disk)) {
     ++m_.openHandles;
     setSectorSize(m_.disks.at(disk).sectorSize);
   }
@@ -63,13 +74,15 @@ class SimulatedHandle : public DiskHandle {
     if (m_.whenClosed) m_.whenClosed();
   }
   std::optional<std::uint64_t> lengthBytes() override {
-    return m_.disks.at(disk_).lengthKnown ? std::optional<std::uint64_t>(m_.disks.at(disk_).size) : std::nullopt;
+    return m_.disks.at(disk_).lengthKnown ? std::optional<std::uint64_t>(m_.disks.at(disk_).size)
+                                          : std::nullopt;
   }
 
  protected:
   long readAt(std::uint64_t offset, std::uint8_t* data, std::size_t size) override {
     SimulatedDisk& d = m_.disks.at(disk_);
-    const std::uint64_t at = offset > ~base_ ? ~std::uint64_t{0} : base_ + offset;  // past every disk, not around
+    const std::uint64_t at =
+        offset > ~base_ ? ~std::uint64_t{0} : base_ + offset;  // past every disk, not around
     if (at % d.sectorSize || size % d.sectorSize) {
       note("read", at, -1);
       return failedWith(kErrorInvalidParameter);
@@ -78,7 +91,8 @@ class SimulatedHandle : public DiskHandle {
     long got = -1;
     if (!f || f->bytes >= 0) {
       const std::size_t wanted = f ? std::min<std::size_t>(size, f->bytes) : size;
-      const std::string b = d.bytes(at, at >= d.size ? 0 : std::min<std::uint64_t>(wanted, d.size - at));
+      const std::string b =
+          d.bytes(at, at >= d.size ? 0 : std::min<std::uint64_t>(wanted, d.size - at));
       got = static_cast<long>(std::copy(b.begin(), b.end(), data) - data);
     }
     note("read", at, got);
@@ -91,10 +105,14 @@ class SimulatedHandle : public DiskHandle {
     const std::optional<Fault> f = decide(d, FaultOn::Write, at, access_);
     long done = static_cast<long>(size);
     std::uint32_t error = kErrorAccessDenied;
-    if (at % d.sectorSize || size % d.sectorSize) done = -1, error = kErrorInvalidParameter;
-    else if (access_ != DiskAccess::ReadWrite || !m_.writeAllowed(disk_, letter_, at, size)) done = -1;
-    else if (at > d.size || size > d.size - at) done = -1, error = 27;  // a disk does not grow: sector not found
-    else if (f) done = f->bytes, error = f->error ? f->error : error;
+    if (at % d.sectorSize || size % d.sectorSize)
+      done = -1, error = kErrorInvalidParameter;
+    else if (access_ != DiskAccess::ReadWrite || !m_.writeAllowed(disk_, letter_, at, size))
+      done = -1;
+    else if (at > d.size || size > d.size - at)
+      done = -1, error = 27;  // a disk does not grow: sector not found
+    else if (f)
+      done = f->bytes, error = f->error ? f->error : error;
     const bool lost = done > 0 && decide(d, FaultOn::LostWrite, at, access_);
     if (done > 0 && !lost) d.put(at, std::string(data, data + done));
     note("write", at, done);
@@ -103,7 +121,8 @@ class SimulatedHandle : public DiskHandle {
 
  private:
   void note(const char* op, std::uint64_t at, long result) {
-    m_.log.push_back(std::string(op) + " " + name_ + " " + hexText(at) + " " + (result < 0 ? "failed" : std::to_string(result)));
+    m_.log.push_back(std::string(op) + " " + name_ + " " + hexText(at) + " " +
+                     (result < 0 ? "failed" : std::to_string(result)));
   }
 
   SimulatedMachine& m_;
@@ -114,7 +133,8 @@ class SimulatedHandle : public DiskHandle {
   std::string name_;
 };
 
-SimulatedDisk& SimulatedMachine::addDisk(unsigned index, std::uint64_t size, std::size_t sectorSize) {
+SimulatedDisk& SimulatedMachine::addDisk(unsigned index, std::uint64_t size,
+                                         std::size_t sectorSize) {
   const auto* count = std::get_if<std::uint32_t>(&enumValues["COUNT"]);
   if (!count || *count <= index) setDiskCount(index + 1);
   return disks[index] = SimulatedDisk{size, true, {}, {}, sectorSize};
@@ -125,7 +145,8 @@ SimulatedVolume* SimulatedMachine::volume(char letter) {
   if (letters.count(letter)) return &letters[letter];
   for (const auto& [name, target] : defined) {
     for (auto& [device, v] : partitionDevices) {
-      if (name == letter && upperAscii(target) == "\\DEVICE\\HARDDISK" + std::to_string(device.first) + "\\PARTITION" +
+      if (name == letter && upperAscii(target) == "\\DEVICE\\HARDDISK" +
+                                                      std::to_string(device.first) + "\\PARTITION" +
                                                       std::to_string(device.second)) {
         return &v;
       }
@@ -142,14 +163,17 @@ std::map<unsigned, DiskBytes> SimulatedMachine::contents() const {
 
 std::vector<std::string> SimulatedMachine::logged(const std::string& prefix) const {
   std::vector<std::string> lines;
-  for (const std::string& line : log) if (line.compare(0, prefix.size(), prefix) == 0) lines.push_back(line.substr(prefix.size()));
+  for (const std::string& line : log)
+    if (line.compare(0, prefix.size(), prefix) == 0) lines.push_back(line.substr(prefix.size()));
   return lines;
 }
 
 std::unique_ptr<DiskHandle> SimulatedMachine::openDisk(unsigned index, DiskAccess access) {
-  const std::optional<Fault> f = disks.count(index) ? decide(disks[index], FaultOn::Open, 0, access) : std::nullopt;
+  const std::optional<Fault> f =
+      disks.count(index) ? decide(disks[index], FaultOn::Open, 0, access) : std::nullopt;
   const bool ok = disks.count(index) && !f;
-  log.push_back("open " + std::to_string(index) + (access == DiskAccess::Read ? " read" : " readwrite") + (ok ? " ok" : " failed"));
+  log.push_back("open " + std::to_string(index) +
+                (access == DiskAccess::Read ? " read" : " readwrite") + (ok ? " ok" : " failed"));
   if (ok) return std::make_unique<SimulatedHandle>(*this, index, access, 0, 0);
   return openFailed(!f ? kErrorFileNotFound : f->error ? f->error : kErrorAccessDenied);
 }
@@ -157,8 +181,10 @@ std::unique_ptr<DiskHandle> SimulatedMachine::openDisk(unsigned index, DiskAcces
 std::unique_ptr<DiskHandle> SimulatedMachine::openVolume(char letter, DiskAccess access) {
   letter = letterOf(std::string(1, letter) + ":", false);
   const SimulatedVolume* v = letter ? volume(letter) : nullptr;
-  const bool ok = v && !v->noExtent && disks.count(v->disk) && !decide(disks[v->disk], FaultOn::Open, 0, access);
-  log.push_back("open " + std::string(1, letter) + ":" + (access == DiskAccess::Read ? " read" : " readwrite") + (ok ? " ok" : " failed"));
+  const bool ok = v && !v->noExtent && disks.count(v->disk) &&
+                  !decide(disks[v->disk], FaultOn::Open, 0, access);
+  log.push_back("open " + std::string(1, letter) + ":" +
+                (access == DiskAccess::Read ? " read" : " readwrite") + (ok ? " ok" : " failed"));
   return ok ? std::make_unique<SimulatedHandle>(*this, v->disk, access, letter, v->start) : nullptr;
 }
 
@@ -168,34 +194,47 @@ bool SimulatedMachine::updateDiskProperties(unsigned index) {
   return ok;
 }
 
-bool SimulatedMachine::writeAllowed(unsigned disk, char letter, std::uint64_t at, std::size_t size) {
+bool SimulatedMachine::writeAllowed(unsigned disk, char letter, std::uint64_t at,
+                                    std::size_t size) {
   if (letter) {  // a volume handle: its reserved area only; a letter gone leads nowhere
     const SimulatedVolume* v = volume(letter);
     const std::string bpb = v ? disks.at(v->disk).bytes(v->start, 16) : "";
     const std::size_t sector = v ? disks.at(v->disk).sectorSize : 512;
-    const std::uint64_t reserved = v && isFat(v->fileSystem) && le16(bpb, 0x0B) == sector && le16(bpb, 0x0E) ? le16(bpb, 0x0E) * sector : sector;
+    const std::uint64_t reserved =
+        v && isFat(v->fileSystem) && le16(bpb, 0x0B) == sector && le16(bpb, 0x0E)
+            ? le16(bpb, 0x0E) * sector
+            : sector;
     return v && at >= v->start && at - v->start < reserved && size <= reserved - (at - v->start);
   }
   for (char l = 'A'; l <= 'Z'; ++l) {  // a disk handle: outside every volume with a file system
     const SimulatedVolume* v = volume(l);
-    if (v && upperAscii(v->fileSystem) != "RAW" && v->disk == disk && at < v->start + v->length && v->start < at + size) return false;
+    if (v && upperAscii(v->fileSystem) != "RAW" && v->disk == disk && at < v->start + v->length &&
+        v->start < at + size)
+      return false;
   }
   return true;
 }
 
-std::optional<std::uint32_t> SimulatedMachine::readDword(const std::string& key, const std::string& name) {
+std::optional<std::uint32_t> SimulatedMachine::readDword(const std::string& key,
+                                                         const std::string& name) {
   const auto* value = std::get_if<std::uint32_t>(enumValue(key, name));
   return value ? std::optional<std::uint32_t>(*value) : std::nullopt;
 }
 
-std::optional<std::string> SimulatedMachine::readString(const std::string& key, const std::string& name) {
-  const auto* value = std::get_if<std::string>(enumValue(key, name));  // a REG_SZ ends at its first NUL
+std::optional<std::string> SimulatedMachine::readString(const std::string& key,
+                                                        const std::string& name) {
+  const auto* value =
+      std::get_if<std::string>(enumValue(key, name));  // a REG_SZ ends at its first NUL
   return value ? std::optional<std::string>(value->substr(0, value->find('\0'))) : std::nullopt;
 }
 
-const SimulatedMachine::Value* SimulatedMachine::enumValue(const std::string& key, const std::string& name) const {
+const SimulatedMachine::Value* SimulatedMachine::enumValue(const std::string& key,
+                                                           const std::string& name) const {
   const auto found = enumValues.find(upperAscii(name));
-  return upperAscii(key) == "SYSTEM\\CURRENTCONTROLSET\\SERVICES\\DISK\\ENUM" && found != enumValues.end() ? &found->second : nullptr;
+  return upperAscii(key) == "SYSTEM\\CURRENTCONTROLSET\\SERVICES\\DISK\\ENUM" &&
+                 found != enumValues.end()
+             ? &found->second
+             : nullptr;
 }
 
 SimulatedVolume* SimulatedMachine::at(const std::string& path, bool backslash) {
@@ -230,7 +269,8 @@ std::optional<std::string> SimulatedMachine::fatDriverLabel(const std::string& l
   return stored;
 }
 
-SetLabelOutcome SimulatedMachine::setVolumeLabel(const std::string& rootPath, const std::string& label) {
+SetLabelOutcome SimulatedMachine::setVolumeLabel(const std::string& rootPath,
+                                                 const std::string& label) {
   SimulatedVolume* v = at(rootPath, true);
   SetLabelOutcome outcome = v && !v->refusesLabel ? SetLabelOutcome::Set : SetLabelOutcome::Refused;
   std::optional<std::string> stored = label;
@@ -239,7 +279,8 @@ SetLabelOutcome SimulatedMachine::setVolumeLabel(const std::string& rootPath, co
   } else if (outcome == SetLabelOutcome::Set && isFat(v->fileSystem)) {
     stored = fatDriverLabel(label);
     const bool fat32 = upperAscii(v->fileSystem) == "FAT32";
-    if (!stored || (fat32 && !writeRootLabel(v->disk, v->start, *stored))) outcome = SetLabelOutcome::Refused;
+    if (!stored || (fat32 && !writeRootLabel(v->disk, v->start, *stored)))
+      outcome = SetLabelOutcome::Refused;
   }
   if (outcome == SetLabelOutcome::Set) v->label = *stored;
   const char* said[] = {" ok", " refused", " unrecognised"};
@@ -259,19 +300,25 @@ OemLabel SimulatedMachine::oemLabel(const std::string& rootPath) {
 // The FAT32 driver keeps the label in the root directory: in its label entry, or a new one in the
 // first free entry of the root's first cluster; no label, no entry. Windows dates a new entry; here
 // the date stays zero.
-bool SimulatedMachine::writeRootLabel(unsigned index, std::uint64_t start, const std::string& label) {
+bool SimulatedMachine::writeRootLabel(unsigned index, std::uint64_t start,
+                                      const std::string& label) {
   const std::string b = disks.at(index).bytes(start, 512);
   const std::size_t sector = disks.at(index).sectorSize;
-  const std::uint64_t root = le16(b, 0x2C) | le16(b, 0x2E) << 16, fat = le16(b, 0x24) | std::uint64_t{le16(b, 0x26)} << 16;
-  if (upperAscii(b.substr(0x52, 5)) != "FAT32" || le16(b, 0x0B) != sector || !b[0x0D] || root < 2) return true;
-  const unsigned fats = static_cast<unsigned char>(b[0x10]), clusterSectors = static_cast<unsigned char>(b[0x0D]);
-  const std::uint64_t first = start + (le16(b, 0x0E) + fats * fat + (root - 2) * clusterSectors) * sector;
+  const std::uint64_t root = le16(b, 0x2C) | le16(b, 0x2E) << 16,
+                      fat = le16(b, 0x24) | std::uint64_t{le16(b, 0x26)} << 16;
+  if (upperAscii(b.substr(0x52, 5)) != "FAT32" || le16(b, 0x0B) != sector || !b[0x0D] || root < 2)
+    return true;
+  const unsigned fats = static_cast<unsigned char>(b[0x10]),
+                 clusterSectors = static_cast<unsigned char>(b[0x0D]);
+  const std::uint64_t first =
+      start + (le16(b, 0x0E) + fats * fat + (root - 2) * clusterSectors) * sector;
   const std::uint64_t end = first + clusterSectors * sector;
   if (end > disks[index].size) return false;
   std::optional<std::uint64_t> entry, free;
   for (std::uint64_t at = first; at < end && !entry; at += 32) {
     const std::string e = disks[index].bytes(at, 32);
-    const auto name = static_cast<unsigned char>(e[0]), attributes = static_cast<unsigned char>(e[11]);
+    const auto name = static_cast<unsigned char>(e[0]),
+               attributes = static_cast<unsigned char>(e[11]);
     if ((name == 0 || name == 0xE5) && !free) free = at;
     if (name == 0) break;
     if (name != 0xE5 && attributes != 0x0F && (attributes & 0x08)) entry = at;
@@ -309,28 +356,33 @@ bool SimulatedMachine::defineRawTarget(const std::string& name, const std::strin
 }
 
 bool SimulatedMachine::removeDefinition(const std::string& name) {
-  const auto found = std::find_if(defined.begin(), defined.end(),
-                                  [&](const auto& d) { return name.size() == 2 && d.first == letterOf(name, false); });
+  const auto found = std::find_if(defined.begin(), defined.end(), [&](const auto& d) {
+    return name.size() == 2 && d.first == letterOf(name, false);
+  });
   const bool ok = found != defined.end();
   if (ok) defined.erase(found);
   log.push_back("remove " + name + (ok ? " ok" : " failed"));
   return ok;
 }
 
-void SimulatedMachine::messageBox(const std::string& text, const std::string& caption, unsigned style) {
+void SimulatedMachine::messageBox(const std::string& text, const std::string& caption,
+                                  unsigned style) {
   log.push_back("box " + caption + "|" + text + "|" + hexText(style));
   if (whileBoxOpen) whileBoxOpen();
 }
 
-std::vector<std::pair<unsigned, std::uint64_t>> differingBytes(std::map<unsigned, DiskBytes> a, std::map<unsigned, DiskBytes> b) {
+std::vector<std::pair<unsigned, std::uint64_t>> differingBytes(std::map<unsigned, DiskBytes> a,
+                                                               std::map<unsigned, DiskBytes> b) {
   std::vector<std::pair<unsigned, std::uint64_t>> bytes;
-  for (const auto& [disk, sectors] : b) for (const auto& s : sectors) a[disk].emplace(s.first, Chunk{});
+  for (const auto& [disk, sectors] : b)
+    for (const auto& s : sectors) a[disk].emplace(s.first, Chunk{});
   for (const auto& [disk, sectors] : a) {
     DiskBytes& other = b[disk];
     for (const auto& [index, sector] : sectors) {
       const Chunk& chunk = other[index];
       if (sector == chunk) continue;
-      for (std::size_t i = 0; i < 512; ++i) if (sector[i] != chunk[i]) bytes.emplace_back(disk, index * 512 + i);
+      for (std::size_t i = 0; i < 512; ++i)
+        if (sector[i] != chunk[i]) bytes.emplace_back(disk, index * 512 + i);
     }
   }
   return bytes;
@@ -340,7 +392,9 @@ std::optional<LoggedAccess> parseAccess(const std::string& line) {
   std::istringstream in(line);
   LoggedAccess a;
   std::string result;
-  if (!(in >> a.op >> a.device >> std::hex >> a.offset >> result) || (a.op != "read" && a.op != "write")) return std::nullopt;
+  if (!(in >> a.op >> a.device >> std::hex >> a.offset >> result) ||
+      (a.op != "read" && a.op != "write"))
+    return std::nullopt;
   a.bytes = result == "failed" ? -1 : std::stol(result);
   return a;
 }

@@ -9,13 +9,14 @@
 // а to я), refuses more than 11 bytes in the OEM code page (GetOEMCP: 936, or another that holds
 // only ASCII here), a character the OEM code page lacks, one FAT forbids or a leading blank, and on
 // FAT32 keeps the label in the root directory's label entry (in the first cluster), the only copy
-// it writes; on "RAW" it answers that the volume is not recognised. Faults planted on a disk apply to every handle that reaches its sectors. One log holds each disk
-// access (offsets on the disk, also through a volume) and each call that changes something or talks
-// to the user, in order: "open 0 read ok", "open D: readwrite failed", "read 0 0x200 512|failed",
-// "write D: 0x100000 100" (short), "close 0", "label D:\ DATA ok|refused", "fat 0 0x1040000 12" (the
-// FAT driver's entry), "define H: \Device\Harddisk0\Partition2 ok", "remove H: ok", "reread 0 ok",
-// "status <text>", "requestClose", "box <caption>|<text>|0x40", "shell D:". Beside it, the sectors
-// tests lay onto its disks, written field by field as the on-disk formats define them.
+// it writes; on "RAW" it answers that the volume is not recognised. Faults planted on a disk apply
+// to every handle that reaches its sectors. One log holds each disk access (offsets on the disk,
+// also through a volume) and each call that changes something or talks to the user, in order: "open
+// 0 read ok", "open D: readwrite failed", "read 0 0x200 512|failed", "write D: 0x100000 100"
+// (short), "close 0", "label D:\ DATA ok|refused", "fat 0 0x1040000 12" (the FAT driver's entry),
+// "define H: \Device\Harddisk0\Partition2 ok", "remove H: ok", "reread 0 ok", "status <text>",
+// "requestClose", "box <caption>|<text>|0x40", "shell D:". Beside it, the sectors tests lay onto
+// its disks, written field by field as the on-disk formats define them.
 
 #include <algorithm>
 #include <array>
@@ -31,18 +32,24 @@
 #include "platform/platform.h"
 
 namespace quenbolt {
-inline std::string le(std::uint64_t value, unsigned bytes) {  // `bytes` little-endian bytes of `value`
+inline std::string le(std::uint64_t value,
+                      unsigned bytes) {  // `bytes` little-endian bytes of `value`
   std::string out;
   for (unsigned i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i));
   return out;
 }
 
 inline void place(Sector& sector, std::size_t at, const std::string& bytes) {
-  for (std::size_t i = 0; i < bytes.size() && at + i < sector.size(); ++i) sector[at + i] = static_cast<std::uint8_t>(bytes[i]);
+  for (std::size_t i = 0; i < bytes.size() && at + i < sector.size(); ++i)
+    sector[at + i] = static_cast<std::uint8_t>(bytes[i]);
 }
 
 // One partition table entry: slot 0 to 3, boot indicator, type, start sector, sector count.
-struct Entry { unsigned slot; std::uint8_t boot, type; std::uint32_t start, count; };
+struct Entry {
+  unsigned slot;
+  std::uint8_t boot, type;
+  std::uint32_t start, count;
+};
 
 // An MBR or EBR holding `entries` and, unless told otherwise, the signature 55 AA.
 inline Sector table(std::initializer_list<Entry> entries, bool signature = true) {
@@ -64,7 +71,8 @@ inline Sector fat32Boot(const std::string& label, unsigned backup = 0, unsigned 
   place(s, 0, "\xEB\x58\x90MSDOS5.0" + le(sectorSize, 2) + "\x08" + le(32, 2) + "\x02");
   place(s, 0x20, le(100000 / (sectorSize / 512), 4));
   place(s, 0x24, le(1024, 4) + le(0, 4) + le(2, 4) + le(0, 2) + le(backup, 2));
-  place(s, 0x42, "\x29" + le(0x1234ABCD, 4) + (label + std::string(11, ' ')).substr(0, 11) + "FAT32   ");
+  place(s, 0x42,
+        "\x29" + le(0x1234ABCD, 4) + (label + std::string(11, ' ')).substr(0, 11) + "FAT32   ");
   return place(s, 0x1FE, "\x55\xAA"), s;
 }
 
@@ -76,8 +84,10 @@ inline Sector ntfsBoot() {  // no label field at all
 // a to z upper-cased; both bytes of a double-byte GBK character stay as they are.
 inline std::string upperAscii(std::string text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (static_cast<unsigned char>(text[i]) >= 0x81 && static_cast<unsigned char>(text[i]) <= 0xFE) ++i;
-    else if (text[i] >= 'a' && text[i] <= 'z') text[i] = static_cast<char>(text[i] - 32);
+    if (static_cast<unsigned char>(text[i]) >= 0x81 && static_cast<unsigned char>(text[i]) <= 0xFE)
+      ++i;
+    else if (text[i] >= 'a' && text[i] <= 'z')
+      text[i] = static_cast<char>(text[i] - 32);
   }
   return text;
 }
@@ -93,9 +103,15 @@ constexpr std::uint64_t kAnyOffset = ~std::uint64_t{0};
 // opens and writes, a CRC error for reads), or with `bytes` >= 0 transfers only that many. A lost
 // write reports success and stores nothing, as a disk whose cache fails may.
 enum class FaultOn { Open, OpenForWriting, Read, Write, LostWrite };
-struct Fault { FaultOn on; std::uint64_t offset = kAnyOffset; long bytes = -1; unsigned nth = 0, error = 0, seen = 0; };
+struct Fault {
+  FaultOn on;
+  std::uint64_t offset = kAnyOffset;
+  long bytes = -1;
+  unsigned nth = 0, error = 0, seen = 0;
+};
 
-// A disk's bytes in 512-byte chunks, whatever its sector size: chunk index -> content; no zero chunks.
+// A disk's bytes in 512-byte chunks, whatever its sector size: chunk index -> content; no zero
+// chunks.
 using Chunk = std::array<std::uint8_t, 512>;
 using DiskBytes = std::map<std::uint64_t, Chunk>;
 
@@ -109,7 +125,9 @@ struct SimulatedDisk {
   std::size_t sectorSize = 512;
   // Content changed behind the program's back (not logged); offsets need not be aligned.
   void put(std::uint64_t offset, const std::string& bytes);
-  void put(std::uint64_t offset, const Sector& sector) { put(offset, std::string(sector.begin(), sector.end())); }
+  void put(std::uint64_t offset, const Sector& sector) {
+    put(offset, std::string(sector.begin(), sector.end()));
+  }
   std::string bytes(std::uint64_t offset, std::size_t count) const;
   Sector sector(std::uint64_t offset) const {
     const std::string b = bytes(offset, 512);
@@ -136,7 +154,8 @@ class SimulatedMachine : RawDisks, Registry, Volumes, DosDevices, SystemInfo, Ui
   void setDiskCount(std::uint32_t count) { enumValues["COUNT"] = count; }
   SimulatedVolume* volume(char letter);  // mounted, or through a defined name to a partition device
   std::map<unsigned, DiskBytes> contents() const;
-  std::vector<std::string> logged(const std::string& prefix) const;  // the lines with `prefix`, without it
+  std::vector<std::string> logged(
+      const std::string& prefix) const;  // the lines with `prefix`, without it
 
   std::map<unsigned, SimulatedDisk> disks;
   // SYSTEM\CurrentControlSet\Services\Disk\Enum by upper-case name: REG_DWORD, REG_SZ (GBK), other.
@@ -147,8 +166,8 @@ class SimulatedMachine : RawDisks, Registry, Volumes, DosDevices, SystemInfo, Ui
   // "\Device\Harddisk<d>\Partition<n>" -> the volume a letter defined for it reaches.
   std::map<std::pair<unsigned, unsigned>, SimulatedVolume> partitionDevices;
   std::vector<std::pair<char, std::string>> defined;  // DefineDosDevice names, in order
-  std::uint32_t rawVersion = 0x1DB10106;  // GetVersion: 6.1, build 7601
-  unsigned oemCp = 936;                    // GetOEMCP: a Chinese Windows
+  std::uint32_t rawVersion = 0x1DB10106;              // GetVersion: 6.1, build 7601
+  unsigned oemCp = 936;                               // GetOEMCP: a Chinese Windows
   bool rereadFails = false;
   Cursor cursor = Cursor::Arrow;
   std::function<void()> whileBoxOpen;  // runs inside a message box's own message loop
@@ -166,7 +185,9 @@ class SimulatedMachine : RawDisks, Registry, Volumes, DosDevices, SystemInfo, Ui
   const Value* enumValue(const std::string& key, const std::string& name) const;
   // The volume of "X:", or with `backslash` of "X:\" only.
   SimulatedVolume* at(const std::string& path, bool backslash);
-  unsigned driveType(const std::string& root) override { return at(root, false) ? at(root, false)->driveType : kDriveNoRootDir; }
+  unsigned driveType(const std::string& root) override {
+    return at(root, false) ? at(root, false)->driveType : kDriveNoRootDir;
+  }
   VolumeExtent queryVolumeExtent(char letter) override {
     log.push_back(std::string("extent ") + letter);
     const SimulatedVolume* v = volume(letter);
@@ -174,14 +195,17 @@ class SimulatedMachine : RawDisks, Registry, Volumes, DosDevices, SystemInfo, Ui
   }
   std::optional<VolumeInformation> volumeInformation(const std::string& root) override {
     const SimulatedVolume* v = at(root, true);
-    return v && !v->noInformation ? std::optional<VolumeInformation>({v->label, v->fileSystem}) : std::nullopt;
+    return v && !v->noInformation ? std::optional<VolumeInformation>({v->label, v->fileSystem})
+                                  : std::nullopt;
   }
   bool hasDiskFreeSpaceEx() override { return true; }
   std::optional<std::uint64_t> diskFreeSpaceEx(const std::string& path) override {
     const SimulatedVolume* v = at(path, false);
     return v && !v->noFreeSpace ? std::optional<std::uint64_t>(v->freeBytes) : std::nullopt;
   }
-  std::optional<ClusterFreeSpace> diskFreeSpace(const std::string&) override { return std::nullopt; }  // the newer call is there
+  std::optional<ClusterFreeSpace> diskFreeSpace(const std::string&) override {
+    return std::nullopt;
+  }  // the newer call is there
   SetLabelOutcome setVolumeLabel(const std::string& rootPath, const std::string& label) override;
   OemLabel oemLabel(const std::string& rootPath) override;
   std::uint32_t logicalDrives() override;
@@ -204,10 +228,17 @@ class SimulatedMachine : RawDisks, Registry, Volumes, DosDevices, SystemInfo, Ui
   std::optional<std::string> fatDriverLabel(const std::string& label) const;
 };
 
-// The bytes in which two sets of disk contents differ, as disk and offset; absent sectors are zeros.
-std::vector<std::pair<unsigned, std::uint64_t>> differingBytes(std::map<unsigned, DiskBytes> a, std::map<unsigned, DiskBytes> b);
+// The bytes in which two sets of disk contents differ, as disk and offset; absent sectors are
+// zeros.
+std::vector<std::pair<unsigned, std::uint64_t>> differingBytes(std::map<unsigned, DiskBytes> a,
+                                                               std::map<unsigned, DiskBytes> b);
 
-// A read or write of the log taken apart: "read 0 0x200 512" -> {"read", "0", 0x200, 512}; -1: "failed".
-struct LoggedAccess { std::string op, device; std::uint64_t offset = 0; long bytes = -1; };
+// A read or write of the log taken apart: "read 0 0x200 512" -> {"read", "0", 0x200, 512}; -1:
+// "failed".
+struct LoggedAccess {
+  std::string op, device;
+  std::uint64_t offset = 0;
+  long bytes = -1;
+};
 std::optional<LoggedAccess> parseAccess(const std::string& line);
 }  // namespace quenbolt

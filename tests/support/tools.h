@@ -6,17 +6,23 @@
 
 namespace quenbolt {
 
-// Standard output and exit status of `command` run by sh, /usr/sbin and /sbin on its path; -1: no shell.
+// Standard output and exit status of `command` run by sh, /usr/sbin and /sbin on its path; -1: no
+// shell.
 std::pair<std::string, int> runTool(const std::string& command);
 
 // The layout Windows Setup makes, for a disk of 1 GiB: EFI system partition (100 MiB), Microsoft
 // reserved (16 MiB), basic data (800 MiB, from sector 239616), recovery (100 MiB); 128 entries.
 extern const char* const kWindowsGptScript;
 
-struct SfdiskPartition { std::uint64_t start = 0, size = 0; bool hidden = false; };  // as `sfdisk -J` lists one: sectors; "GUID:62"
+struct SfdiskPartition {
+  std::uint64_t start = 0, size = 0;
+  bool hidden = false;
+};  // as `sfdisk -J` lists one: sectors; "GUID:62"
 
-// Partitions a sparse image of `bytes` from `script` (sfdisk's input), lays it onto `machine` as disk
-// `index` and returns what `sfdisk -J` lists for it; nothing when sfdisk cannot.
-std::optional<std::vector<SfdiskPartition>> sfdiskDisk(const std::string& script, std::uint64_t bytes, SimulatedMachine& machine, unsigned index);
+// Partitions a sparse image of `bytes` from `script` (sfdisk's input), lays it onto `machine` as
+// disk `index` and returns what `sfdisk -J` lists for it; nothing when sfdisk cannot.
+std::optional<std::vector<SfdiskPartition>> sfdiskDisk(const std::string& script,
+                                                       std::uint64_t bytes,
+                                                       SimulatedMachine& machine, unsigned index);
 
 }  // namespace quenbolt

@@ -9,15 +9,16 @@ bool Control::create(HWND parent, const wchar_t* windowClass, const std::string&
                      DWORD exStyle, const Geometry& where, int id, HFONT font) {
   hwnd_ = CreateWindowExW(exStyle, windowClass, widen(text).c_str(), style | WS_CHILD | WS_VISIBLE,
                           where.x, where.y, where.width, where.height, parent,
-                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
-                          nullptr);
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                          GetModuleHandleW(nullptr), nullptr);
   if (!hwnd_) return false;
   id_ = id;
   if (font) setFont(font);
   return true;
 }
 
-bool Button::create(HWND parent, const std::string& text, const Geometry& where, int id, HFONT font) {
+bool Button::create(HWND parent, const std::string& text, const Geometry& where, int id,
+                    HFONT font) {
   return Control::create(parent, L"BUTTON", text, BS_PUSHBUTTON | WS_TABSTOP, 0, where, id, font);
 }
 
@@ -36,7 +37,8 @@ bool Label::create(HWND parent, const std::string& text, int x, int y, HFONT fon
 
 bool GroupBox::create(HWND parent, const std::string& text, const Geometry& where, int id,
                       HFONT font) {
-  if (!Control::create(parent, L"BUTTON", text, BS_GROUPBOX, WS_EX_CONTROLPARENT, where, id, font)) {
+  if (!Control::create(parent, L"BUTTON", text, BS_GROUPBOX, WS_EX_CONTROLPARENT, where, id,
+                       font)) {
     return false;
   }
   return SetWindowSubclass(hwnd_, forwardNotifications, 0, 0) != FALSE;
@@ -66,8 +68,8 @@ int Edit::standardHeight(HFONT font) {
 }
 
 bool Edit::create(HWND parent, const Geometry& where, DWORD extraStyle, int id, HFONT font) {
-  return Control::create(parent, L"EDIT", "", ES_LEFT | ES_AUTOHSCROLL | extraStyle, WS_EX_CLIENTEDGE,
-                         where, id, font);
+  return Control::create(parent, L"EDIT", "", ES_LEFT | ES_AUTOHSCROLL | extraStyle,
+                         WS_EX_CLIENTEDGE, where, id, font);
 }
 
 void Edit::filterCharacters(std::function<bool(unsigned)> accept) {
@@ -75,8 +77,8 @@ void Edit::filterCharacters(std::function<bool(unsigned)> accept) {
   SetWindowSubclass(hwnd_, filterProc, 0, reinterpret_cast<DWORD_PTR>(this));
 }
 
-LRESULT CALLBACK Edit::filterProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                  UINT_PTR, DWORD_PTR self) {
+LRESULT CALLBACK Edit::filterProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                  DWORD_PTR self) {
   Edit* edit = reinterpret_cast<Edit*>(self);
   switch (message) {
     case WM_CHAR:
@@ -134,7 +136,8 @@ std::size_t Edit::caret() const {
   return end;
 }
 
-bool DropDownList::create(HWND parent, int x, int y, int width, int listHeight, int id, HFONT font) {
+bool DropDownList::create(HWND parent, int x, int y, int width, int listHeight, int id,
+                          HFONT font) {
   return Control::create(parent, L"COMBOBOX", "",
                          CBS_DROPDOWNLIST | CBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP, 0,
                          Geometry{x, y, width, listHeight}, id, font);
@@ -160,8 +163,8 @@ std::string DropDownList::itemText(std::size_t index) const {
 
 bool ListView::create(HWND parent, const Geometry& where, DWORD extraStyle, DWORD extendedListStyle,
                       int id, HFONT font) {
-  if (!Control::create(parent, WC_LISTVIEWW, "", extraStyle | LVS_OWNERDATA | WS_TABSTOP, WS_EX_CLIENTEDGE,
-                       where, id, font)) {
+  if (!Control::create(parent, WC_LISTVIEWW, "", extraStyle | LVS_OWNERDATA | WS_TABSTOP,
+                       WS_EX_CLIENTEDGE, where, id, font)) {
     return false;
   }
   send(LVM_SETEXTENDEDLISTVIEWSTYLE, extendedListStyle, extendedListStyle);
@@ -216,7 +219,8 @@ int StatusBar::height() const {
   return rect.bottom - rect.top;
 }
 
-bool ImageList::loadBitmap(HINSTANCE module, const wchar_t* resource, int size, COLORREF transparent) {
+bool ImageList::loadBitmap(HINSTANCE module, const wchar_t* resource, int size,
+                           COLORREF transparent) {
   list_ = ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, 1, 1);
   if (!list_) return false;
   HBITMAP bitmap = static_cast<HBITMAP>(LoadImageW(module, resource, IMAGE_BITMAP, 0, 0, 0));

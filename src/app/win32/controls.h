@@ -100,12 +100,16 @@ class ListView : public Control {
   bool create(HWND parent, const Geometry& where, DWORD extraStyle, DWORD extendedListStyle, int id,
               HFONT font);
   void addColumns(const std::vector<ListColumn>& columns);
-  void setSmallImages(HIMAGELIST images) { send(LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images)); }
+  void setSmallImages(HIMAGELIST images) {
+    send(LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images));
+  }
   // Drops every row and its selection, then announces `count` rows, none selected.
   void resetRows(std::size_t count);
   // Draws the row again from its source.
   void redrawRow(std::size_t row);
-  int selected() const { return static_cast<int>(send(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)); }
+  int selected() const {
+    return static_cast<int>(send(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+  }
   // Selects `row` and gives it the focus mark; the list deselects the other row itself.
   void select(std::size_t row);
 };

@@ -40,7 +40,8 @@ int run() {
   }
   const CommandResult& result = window.startupResult();
 
-  if (isListRequest(state.args)) win32::writeStandard(win32::StandardStream::Output, formatListing(state.list));
+  if (isListRequest(state.args))
+    win32::writeStandard(win32::StandardStream::Output, formatListing(state.list));
   if (!result.errorLines.empty()) {
     std::string text;
     for (const std::string& line : result.errorLines) text += line + "\n";

@@ -37,7 +37,8 @@ std::vector<win32::ListColumn> partitionColumns() {
                                      LVCFMT_RIGHT,  LVCFMT_LEFT};
   const int widths[kColumnCount] = {40, 80, 40, 40, 65, 75, 70, 72, 95, 75};
   std::vector<win32::ListColumn> columns;
-  for (std::size_t i = 0; i < kColumnCount; ++i) columns.push_back({headers[i], formats[i], widths[i]});
+  for (std::size_t i = 0; i < kColumnCount; ++i)
+    columns.push_back({headers[i], formats[i], widths[i]});
   return columns;
 }
 
@@ -83,7 +84,8 @@ bool MainWindow::create() {
   setClientSize(kClientWidth, kClientHeight);
   setFont(font_.handle());
 
-  partitionImages_.loadBitmap(GetModuleHandleW(nullptr), L"FORM1_IMAGELIST1", 16, kImageTransparent);
+  partitionImages_.loadBitmap(GetModuleHandleW(nullptr), L"FORM1_IMAGELIST1", 16,
+                              kImageTransparent);
 
   INITCOMMONCONTROLSEX controls{sizeof controls,
                                 ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
@@ -99,14 +101,16 @@ bool MainWindow::create() {
 bool MainWindow::createControls() {
   HFONT font = font_.handle();
   bool ok = okButton_.create(hwnd_, "确定", {440, 336, 81, 25}, kOkButtonId, font);
-  ok &= exitButton_.create(hwnd_, "退出", {576, 336, 81, 25}, kExitButtonId, exitButtonFont_.handle());
+  ok &= exitButton_.create(hwnd_, "退出", {576, 336, 81, 25}, kExitButtonId,
+                           exitButtonFont_.handle());
   ok &= bootLabelFirstCheck_.create(hwnd_, "引导区卷标优先", 24, 340, kBootLabelFirstCheckId, font);
   // The image list belongs to partitionImages_, which destroys it: a list view without
   // LVS_SHAREIMAGELISTS destroys it too, with itself, and the second destruction at exit could
   // crash the program after a batch run had set its status.
-  ok &= partitionListView_.create(hwnd_, {16, 16, 657, 225},
-                                  LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
-                                  LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT, kPartitionListViewId, font);
+  ok &= partitionListView_.create(
+      hwnd_, {16, 16, 657, 225},
+      LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS,
+      LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT, kPartitionListViewId, font);
   partitionListView_.send(LVM_SETBKCOLOR, 0, static_cast<LPARAM>(GetSysColor(COLOR_WINDOW)));
   partitionListView_.setSmallImages(partitionImages_.handle());
   partitionListView_.addColumns(partitionColumns());
@@ -119,11 +123,12 @@ bool MainWindow::createControls() {
   ok &= labelCaption_.create(group, "卷标:", 87, 32, font);
   ok &= labelEdit_.create(group, {127, 28, 113, editHeight}, WS_TABSTOP, kLabelEditId, font);
   // Wide enough for a GPT row's four-digit code.
-  ok &= typeIdEdit_.create(group, {364, 28, 38, editHeight}, ES_UPPERCASE | WS_TABSTOP, kTypeIdEditId, font);
+  ok &= typeIdEdit_.create(group, {364, 28, 38, editHeight}, ES_UPPERCASE | WS_TABSTOP,
+                           kTypeIdEditId, font);
   typeIdEdit_.filterCharacters([this](unsigned c) { return presenter_.filterTypeIdChar(c); });
   ok &= modifyButton_.create(group, "修改", {560, 26, 81, 25}, kModifyButtonId, font);
-  ok &= driveLetterEdit_.create(group, {52, 28, 25, editHeight}, ES_READONLY | ES_UPPERCASE | ES_CENTER,
-                                kDriveLetterEditId, font);
+  ok &= driveLetterEdit_.create(group, {52, 28, 25, editHeight},
+                                ES_READONLY | ES_UPPERCASE | ES_CENTER, kDriveLetterEditId, font);
   ok &= activeCheck_.create(group, "活动", 249, 30, kActiveCheckId, font);
   ok &= typeChoiceList_.create(group, 406, 27, 145, 300, kTypeChoiceListId, font);
   // StatusLine is made when the first text arrives.
@@ -171,11 +176,13 @@ void MainWindow::updateRow(const PartitionList& list, std::size_t row) {
 
 void MainWindow::onListDisplayInfo(NMLVDISPINFOW& info) const {
   LVITEMW& item = info.item;
-  if (!shownRows_ || item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= shownRows_->size()) return;
+  if (!shownRows_ || item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= shownRows_->size())
+    return;
   const PartitionRow& row = shownRows_->rows[static_cast<std::size_t>(item.iItem)];
   if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
     const std::size_t column = static_cast<std::size_t>(item.iSubItem);
-    const std::wstring text = column < kColumnCount ? win32::widen(row.cells[column]) : std::wstring();
+    const std::wstring text =
+        column < kColumnCount ? win32::widen(row.cells[column]) : std::wstring();
     lstrcpynW(item.pszText, text.c_str(), item.cchTextMax);
   }
   if ((item.mask & LVIF_IMAGE) && item.iSubItem == 0) {
@@ -302,7 +309,8 @@ LRESULT MainWindow::onNotify(const NMHDR& header, LPARAM lParam) {
 
 LRESULT MainWindow::onListCustomDraw(NMLVCUSTOMDRAW& draw) {
   const DWORD stage = draw.nmcd.dwDrawStage;
-  if (stage != CDDS_PREPAINT && stage != CDDS_ITEMPREPAINT && stage != (CDDS_ITEMPREPAINT | CDDS_SUBITEM)) {
+  if (stage != CDDS_PREPAINT && stage != CDDS_ITEMPREPAINT &&
+      stage != (CDDS_ITEMPREPAINT | CDDS_SUBITEM)) {
     return CDRF_DODEFAULT;
   }
   const long row = (stage & CDDS_ITEM) ? static_cast<long>(draw.nmcd.dwItemSpec) : -1;

@@ -69,7 +69,9 @@ class MainWindow : public win32::Form, public MainWindowView {
   void addTypeChoice(const std::string& text) override { typeChoiceList_.add(text); }
   void clearTypeChoices() override { typeChoiceList_.send(CB_RESETCONTENT); }
   std::size_t typeChoiceCount() const override { return typeChoiceList_.count(); }
-  std::string typeChoiceText(std::size_t index) const override { return typeChoiceList_.itemText(index); }
+  std::string typeChoiceText(std::size_t index) const override {
+    return typeChoiceList_.itemText(index);
+  }
   int typeChoiceSelection() const override { return typeChoiceList_.selection(); }
   void selectTypeChoice(std::size_t index) override { typeChoiceList_.select(index); }
   void clearTypeChoice() override { typeChoiceList_.clearSelection(); }

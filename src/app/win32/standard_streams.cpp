@@ -26,7 +26,8 @@ bool writeAll(HANDLE handle, const std::string& bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
     DWORD written = 0;
-    if (!WriteFile(handle, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &written, nullptr) ||
+    if (!WriteFile(handle, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &written,
+                   nullptr) ||
         written == 0) {
       return false;
     }
@@ -38,7 +39,8 @@ bool writeAll(HANDLE handle, const std::string& bytes) {
 }  // namespace
 
 bool writeStandard(StandardStream stream, const std::string& text) {
-  HANDLE handle = GetStdHandle(stream == StandardStream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+  HANDLE handle =
+      GetStdHandle(stream == StandardStream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
   if (!usable(handle)) handle = parentConsole();
   if (!usable(handle)) return false;
 
@@ -46,7 +48,8 @@ bool writeStandard(StandardStream stream, const std::string& text) {
   DWORD mode = 0;
   if (GetConsoleMode(handle, &mode)) {
     DWORD written = 0;
-    return WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) != FALSE;
+    return WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) !=
+           FALSE;
   }
   return writeAll(handle, utf8FromWide(wide));
 }

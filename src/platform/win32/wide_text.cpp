@@ -17,14 +17,16 @@ std::optional<std::wstring> toWide(const std::string& gbk, DWORD flags) {
   const int length = MultiByteToWideChar(kGbk, flags, gbk.data(), size, nullptr, 0);
   if (length <= 0) return std::nullopt;
   std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  if (MultiByteToWideChar(kGbk, flags, gbk.data(), size, &wide[0], length) != length) return std::nullopt;
+  if (MultiByteToWideChar(kGbk, flags, gbk.data(), size, &wide[0], length) != length)
+    return std::nullopt;
   return wide;
 }
 
 std::string fromWide(UINT codePage, const std::wstring& wide) {
   if (wide.empty()) return std::string();
   const int size = static_cast<int>(wide.size());
-  const int length = WideCharToMultiByte(codePage, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  const int length =
+      WideCharToMultiByte(codePage, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
   if (length <= 0) return std::string();
   std::string text(static_cast<std::size_t>(length), '\0');
   WideCharToMultiByte(codePage, 0, wide.data(), size, &text[0], length, nullptr, nullptr);

@@ -62,7 +62,9 @@ class Win32UiServices : public UiServices {
  public:
   void setWindow(HWND window) { window_ = window; }
   // The app layer puts status texts into its status bar.
-  void setStatusSink(std::function<void(const std::string&)> sink) { statusSink_ = std::move(sink); }
+  void setStatusSink(std::function<void(const std::string&)> sink) {
+    statusSink_ = std::move(sink);
+  }
   // The cursor last asked for, so that the window's WM_SETCURSOR can keep it while the mouse moves.
   Cursor currentCursor() const { return cursor_; }
   static HCURSOR cursorHandle(Cursor cursor);

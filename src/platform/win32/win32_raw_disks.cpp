@@ -86,7 +86,8 @@ class Win32DiskHandle : public DiskHandle {
     // A position whose low half is 0xFFFFFFFF returns INVALID_SET_FILE_POINTER on success too;
     // only the error code tells them apart, and SetFilePointer does not clear it on success.
     SetLastError(NO_ERROR);
-    const DWORD low = SetFilePointer(handle_, static_cast<LONG>(offset & 0xFFFFFFFFu), &high, FILE_BEGIN);
+    const DWORD low =
+        SetFilePointer(handle_, static_cast<LONG>(offset & 0xFFFFFFFFu), &high, FILE_BEGIN);
     return !(low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR);
   }
 
@@ -95,7 +96,8 @@ class Win32DiskHandle : public DiskHandle {
 };
 
 HANDLE openDevice(const std::string& device, DiskAccess access) {
-  const DWORD rights = access == DiskAccess::ReadWrite ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
+  const DWORD rights =
+      access == DiskAccess::ReadWrite ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
   return CreateFileA(device.c_str(), rights, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                      OPEN_EXISTING, 0, nullptr);
 }

@@ -10,7 +10,8 @@ namespace {
 class RegistryKey {
  public:
   explicit RegistryKey(const std::string& path) {
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key_) != ERROR_SUCCESS) key_ = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key_) != ERROR_SUCCESS)
+      key_ = nullptr;
   }
   ~RegistryKey() {
     if (key_) RegCloseKey(key_);
@@ -26,7 +27,8 @@ class RegistryKey {
 
 }  // namespace
 
-std::optional<std::uint32_t> Win32Registry::readDword(const std::string& key, const std::string& name) {
+std::optional<std::uint32_t> Win32Registry::readDword(const std::string& key,
+                                                      const std::string& name) {
   RegistryKey opened(key);
   if (!opened.get()) return std::nullopt;
   DWORD type = 0;
@@ -40,14 +42,16 @@ std::optional<std::uint32_t> Win32Registry::readDword(const std::string& key, co
   return static_cast<std::uint32_t>(value);
 }
 
-std::optional<std::string> Win32Registry::readString(const std::string& key, const std::string& name) {
+std::optional<std::string> Win32Registry::readString(const std::string& key,
+                                                     const std::string& name) {
   RegistryKey opened(key);
   if (!opened.get()) return std::nullopt;
   // The value can grow between asking its size and reading it; try again a few times then.
   for (int attempt = 0; attempt < 4; ++attempt) {
     DWORD type = 0;
     DWORD size = 0;
-    if (RegQueryValueExA(opened.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
+    if (RegQueryValueExA(opened.get(), name.c_str(), nullptr, &type, nullptr, &size) !=
+        ERROR_SUCCESS) {
       return std::nullopt;
     }
     if (type != REG_SZ) return std::nullopt;

@@ -23,7 +23,8 @@ void Win32UiServices::requestClose() {
   if (window_) PostMessageA(window_, WM_CLOSE, 0, 0);
 }
 
-void Win32UiServices::messageBox(const std::string& text, const std::string& caption, unsigned style) {
+void Win32UiServices::messageBox(const std::string& text, const std::string& caption,
+                                 unsigned style) {
   MessageBoxW(GetActiveWindow(), win32::widen(text).c_str(), win32::widen(caption).c_str(), style);
 }
 

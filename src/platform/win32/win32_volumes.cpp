@@ -19,7 +19,8 @@ static_assert(IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS == kVolumeGetDiskExtents, "co
 static_assert(offsetof(VOLUME_DISK_EXTENTS, Extents) + sizeof(DISK_EXTENT) <= kExtentsBufferSize,
               "the first extent fits");
 
-using GetDiskFreeSpaceExFunction = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+using GetDiskFreeSpaceExFunction = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER,
+                                                 PULARGE_INTEGER);
 
 // Looked up at run time: kernel32 of the first Windows 95 release does not export it.
 GetDiskFreeSpaceExFunction diskFreeSpaceExFunction() {
@@ -39,8 +40,9 @@ unsigned Win32Volumes::driveType(const std::string& rootPath) {
 VolumeExtent Win32Volumes::queryVolumeExtent(char letter) {
   VolumeExtent extent;
   const std::string device = std::string("\\\\.\\") + letter + ":";
-  HANDLE volume = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE volume =
+      CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, 0, nullptr);
   if (volume == INVALID_HANDLE_VALUE) return extent;
 
   union {
@@ -48,8 +50,8 @@ VolumeExtent Win32Volumes::queryVolumeExtent(char letter) {
     BYTE raw[kExtentsBufferSize];
   } answer = {};
   DWORD returned = 0;
-  const BOOL ok = DeviceIoControl(volume, kVolumeGetDiskExtents, nullptr, 0, answer.raw, kExtentsBufferSize,
-                                  &returned, nullptr);
+  const BOOL ok = DeviceIoControl(volume, kVolumeGetDiskExtents, nullptr, 0, answer.raw,
+                                  kExtentsBufferSize, &returned, nullptr);
   CloseHandle(volume);
   if (ok && answer.extents.NumberOfDiskExtents > 0 &&
       returned >= offsetof(VOLUME_DISK_EXTENTS, Extents) + sizeof(DISK_EXTENT)) {
@@ -89,13 +91,15 @@ std::optional<ClusterFreeSpace> Win32Volumes::diskFreeSpace(const std::string& p
   DWORD bytesPerSector = 0;
   DWORD freeClusters = 0;
   DWORD totalClusters = 0;
-  if (!GetDiskFreeSpaceA(path.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters)) {
+  if (!GetDiskFreeSpaceA(path.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
+                         &totalClusters)) {
     return std::nullopt;
   }
   return ClusterFreeSpace{sectorsPerCluster, bytesPerSector, freeClusters, totalClusters};
 }
 
-SetLabelOutcome Win32Volumes::setVolumeLabel(const std::string& rootPath, const std::string& label) {
+SetLabelOutcome Win32Volumes::setVolumeLabel(const std::string& rootPath,
+                                             const std::string& label) {
   // A label that is no GBK text could only reach the volume with characters substituted.
   const std::optional<std::wstring> wide = win32::widenExactly(label);
   if (!wide) return SetLabelOutcome::Refused;

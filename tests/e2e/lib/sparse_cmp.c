@@ -22,7 +22,8 @@ int main(int argc, char** argv) {
   for (off_t pos = 0, size = sa.st_size; pos < size;) {
     off_t da = seek(a, pos, SEEK_DATA, size), db = seek(b, pos, SEEK_DATA, size);
     pos = da < db ? da : db;
-    off_t ha = seek(a, pos, SEEK_HOLE, size), hb = seek(b, pos, SEEK_HOLE, size), end = ha > hb ? ha : hb;
+    off_t ha = seek(a, pos, SEEK_HOLE, size), hb = seek(b, pos, SEEK_HOLE, size),
+          end = ha > hb ? ha : hb;
     for (size_t n; pos < end; pos += (off_t)n) {
       n = end - pos < (off_t)sizeof ba ? (size_t)(end - pos) : sizeof ba;
       if (pread(a, ba, n, pos) != (ssize_t)n || pread(b, bb, n, pos) != (ssize_t)n) return 2;
