@@ -1,4 +1,4 @@
-// The five fuzz targets, one executable each: QUENBOLT_FUZZ names the function that takes the
+// The fuzz targets, one executable each: QUENBOLT_FUZZ names the function that takes the
 // input. Whatever the input, an invariant that breaks stops the run with a message.
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -155,18 +155,6 @@ void boot_label(FuzzedDataProvider& in) {
   }
   check(!named || !fat32(s) || !report.succeeded() || d.bytes(at + 0x47, 11) == field,
         "a label stored unlike the field");
-}
-
-// NameOf against a plain search: every catalogue ID compared in turn, a to z equal to A to Z.
-void name_of(FuzzedDataProvider& in) {
-  static const TypeCatalogue catalogue;
-  const std::string id = in.ConsumeRemainingBytesAsString(), choice = typeChoiceId(id);
-  std::string key = upperAscii(id), expected;
-  for (std::size_t i = 0; i < catalogue.ids().size(); ++i)
-    expected = key == catalogue.ids()[i] ? catalogue.names()[i] : expected;
-  check(catalogue.NameOf(id) == expected, "NameOf differs from a plain search");
-  check(choice.find('|') == std::string::npos && id.compare(0, choice.size(), choice) == 0,
-        "a drop-down ID that is no prefix");
 }
 
 // The GPT reader and the scan on a table whose header fields are each what a tool writes, a little
