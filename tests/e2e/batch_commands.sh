@@ -71,6 +71,7 @@ case_commands() {
   err='分区标记无效: 007（MBR 分区应为一到两位十六进制数字，GPT 分区应为四位类型代码（如 0700）或完整的 GUID）' \
     expect 2 "" /M 1 1 007
   for args in "/M 1 1 G7" "/F 07 XYZ" "/F G 07" "/M 1 1 07 x" "/Q" "/M" "/F 07" "/LIST x"; do
+    # shellcheck disable=SC2086  # args is a command line: one argument a word
     expect 2 "" $args
   done
   err='无法识别的命令: M' expect 2 "" M 1 1 07
@@ -92,7 +93,9 @@ case_write_fails() {
   [ "$(id -u)" != 0 ] || chattr +i "${IMAGES[1]}" 2>/dev/null || { echo "no chattr +i here"; exit 77; }
   (: >>"${IMAGES[1]}") 2>/dev/null && { echo "cannot make an image unwritable here"; exit 77; }
   local line='磁盘 1 分区 %s：分区标记 "0C" 未写入（打开磁盘失败）'
+  # shellcheck disable=SC2059  # line is the format: %s takes the partition
   err=$(printf "$line" 1) expect 1 "" /M 1 1 0C
+  # shellcheck disable=SC2059  # line is the format, once for each partition
   err=$(printf "$line\n" 1 2) expect 1 "2 T0:0 07 0c" /F 07 0C
 }
 e2e_case write_fails case_write_fails

@@ -90,7 +90,7 @@ EOF
   d[7]=$(new_image chain 1G)
   for k in $(seq 1 $n); do
     echo "$((4096 * k + 4096)) 0 83 2048 2048"
-    [ $k = $n ] || echo "$((4096 * k + 4096)) 1 05 $((k * 4096)) 2048"
+    [ "$k" = "$n" ] || echo "$((4096 * k + 4096)) 1 05 $((k * 4096)) 2048"
   done | put_entries "${d[7]}"
   put_entries "${d[7]}" <<<$'0 0 07 2048 4096\n0 1 0f 8192 1228800'
   d[8]=$(new_image usb 64M)
@@ -201,6 +201,7 @@ EOF
   put_entries "${d[4]}" <<<'0 1 07 239616 1638400 80'
   d[8]=$(new_image mbr 16M)
   partition "${d[8]}" <<<'start=2048, size=8192, type=7'
+  # shellcheck disable=SC2046  # no argument at all but on disk 3
   for k in 1 2 3 4 5 6; do sfdisk_rows "${d[k]}" $k $([ $k != 3 ] || echo 2=HIDDENDATA); done >rows.txt
   spoil "${d[5]}" $((512 + 0x40))                         # in the disk GUID
   spoil "${d[6]}" $((33 * 512 + 511))                     # in the last, unused entry
@@ -214,6 +215,7 @@ EOF
   err='磁盘 7 分区 1 是 GPT 保护分区（EE），其分区标记不能修改' expect 2 "" /M 7 1 07
   err='GPT 保护分区（EE）没有活动标记: 磁盘 7 主分区 1' expect 2 "" /A 7 1 1
   for args in "/M 1 1 0C" "/A 1 3 0" "/F 07 EE" "/M 4 3 0C" "/A 4 3 1" "/M 2 6 83" "/M 8 1 ee"; do
+    # shellcheck disable=SC2086  # args is a command line: one argument a word
     expect 2 "" $args
   done
   expect 0 "8 T0:0 07 0c" /F 07 0C                        # "0700" is no "07"

@@ -53,6 +53,7 @@ hexof() { python3 -c 'import sys; print(sys.argv[1].encode("gbk").ljust(11, b" "
 # invalid, at least the copies alike) and that fatlabel reads `shown`.
 labelled() {  # image start sectors disk part label field shown
   run_qb /L "$4" "$5" "$6"
+  # shellcheck disable=SC2015  # fails when either test does
   [ "$QB_STATUS" = 0 ] && [ ! -s "$CASE_DIR/stderr.txt" ] || { fail "/L $4 $5 $6: status $QB_STATUS"; show_output; }
   local copies want fsck rc=0
   copies=$(label_copies "$1" "$2")

@@ -56,6 +56,7 @@ case_writes() {
   # "/F" with two GPT types: every GPT partition of the first, on every disk, MBR disks untouched.
   run_qb /F 8300 0700
   [ "$QB_STATUS" = 0 ] || fail "/F 8300 0700: status $QB_STATUS"
+  # shellcheck disable=SC2015  # fails when either test does
   [ -z "$(gpt_judged "${d[2]}" 4)" ] && [ "$(listed "${d[2]}" 1)" = "$BASIC -" ] || fail "/F 8300 0700: $(gpt_judged "${d[2]}" 4)"
 
   # Refused: what a GPT row or an MBR row does not take; nothing is written.

@@ -25,9 +25,9 @@ start=32768, size=8192, type=7'
   attach "$d"
 }
 
-poll() { local i; for i in $(seq "$1"); do "${@:2}" && return 0; sleep 0.1; done; return 1; }  # tenths
+poll() { for _ in $(seq "$1"); do "${@:2}" && return 0; sleep 0.1; done; return 1; }  # tenths
 start_qb() { snapshot; "$QB_WINE" "$QB_EXE" "$@" </dev/null >"$CASE_DIR/stdout.txt" 2>"$CASE_DIR/stderr.txt" & QB_PID=$!; }
-ended() { ! kill -0 $QB_PID 2>/dev/null; }
+ended() { ! kill -0 "$QB_PID" 2>/dev/null; }
 found() { W=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) && [ -n "$W" ]; }
 shown_or_ended() { found "$TITLE" || ended; }
 shot() { import -window root "$shots/$1.png" || fail "no screenshot $1"; }
@@ -55,9 +55,9 @@ open_window() {
   done
 }
 wait_exit() {  # up to 15 s
-  poll 150 ended || { shot hung; kill $QB_PID; fresh_server; fail "the program did not end"; }
+  poll 150 ended || { shot hung; kill "$QB_PID"; fresh_server; fail "the program did not end"; }
   QB_STATUS=0
-  wait $QB_PID || QB_STATUS=$?
+  wait "$QB_PID" || QB_STATUS=$?
 }
 
 # Client coordinates (without a window manager there is no frame); rows are 17 pixels apart, the

@@ -25,6 +25,7 @@ python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.arg
 entries() { [ "$(python3 -c 'import sys, zipfile; print(*zipfile.ZipFile(sys.argv[1]).namelist())' "$zip")" = \
   "Quenbolt.exe Quenbolt64.exe guide-zh_CN.txt SHA256SUMS" ]; }
 check entries entries
+# shellcheck disable=SC2016  # $1 is the inner shell's: the unpacked folder
 check sums_check_out sh -c 'cd "$1" && sha256sum -c SHA256SUMS' - "$work/unpacked"
 
 guide=$work/unpacked/guide-zh_CN.txt
@@ -39,6 +40,7 @@ covers_everything() {
   for word in /M /F /L /S /A /G /LIST "/?" 管理员 Quenbolt.exe Quenbolt64.exe "Windows PE"; do
     grep -qF -- "$word" "$guide" || { echo "the guide never mentions $word"; missing=1; }
   done
+  # shellcheck disable=SC2013  # the statuses are numbers, one a line
   for word in $(sed -n '/^| status | meaning |/,/^$/s/^| \([0-9]*\) |.*/\1/p' "$root/README.md"); do
     grep -qE "^\| *$word *\|" "$guide" || { echo "the guide's exit-status table lacks $word"; missing=1; }
   done

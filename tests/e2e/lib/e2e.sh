@@ -4,6 +4,7 @@
 # all cases of a script: a fresh server per case costs seconds and hides nothing, since what one
 # run leaves behind the next one meets. Each case runs in a subshell in a directory of its own and
 # prints "PASS name", "SKIP name" or "FAIL name" and why. QUENBOLT_E2E_KEEP=1 keeps the files.
+# shellcheck shell=bash
 set -uo pipefail
 export PATH=$PATH:/usr/sbin:/sbin
 E2E_LIB=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -40,7 +41,8 @@ e2e_init() {  # <path to the program> [tool the script needs]...
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$e2e_work/display" >/dev/null 2>&1 &
   e2e_xvfb=$!
   for c in $(seq 100); do [ -s "$e2e_work/display" ] && break; sleep 0.1; done
-  export DISPLAY=:$(tr -dc 0-9 <"$e2e_work/display")
+  DISPLAY=:$(tr -dc 0-9 <"$e2e_work/display")
+  export DISPLAY
   [ "$DISPLAY" != : ] || { echo "FAIL all: Xvfb did not start"; exit 1; }
   "$QB_WINE" wineboot -i >"$e2e_work/wineboot.log" 2>&1 </dev/null ||
     { cat "$e2e_work/wineboot.log"; echo "FAIL all: wineboot"; exit 1; }
@@ -97,6 +99,7 @@ format_fat32() {  # image start-sector sector-count label (one sector a cluster:
   mkfs.fat -F 32 -s 1 -i 51424c54 -n "$4" --offset "$2" -h "$2" "$1" "$(($3 / 2))" >/dev/null 2>&1
 }
 
+# shellcheck disable=SC2059,SC2001  # the bytes as \xHH escapes, which the format turns into bytes
 put_bytes() { printf "$(sed 's/../\\x&/g' <<<"$3")" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none; }  # image offset hex
 byte_at() { od -An -tx1 -j "$2" -N1 "$1" | tr -d ' \n'; }  # image offset -> hex
 
@@ -122,7 +125,7 @@ attach() {
   rm -f "$WINEPREFIX"/dosdevices/physicaldrive*
   printf 'REGEDIT4\r\n\r\n[-%s]\r\n\r\n[%s]\r\n"Count"=dword:%08x\r\n' "$key" "$key" $# >"$reg"
   for ((n = 0; n < $#; n++)); do
-    arg=${@:n+1:1}
+    arg=${*:n+1:1}
     bus=SCSI; [ "${arg%%:*}" != usb ] || bus=USBSTOR
     printf '"%d"="%s\\\\Disk&Ven_Quenbolt&Prod_Image\\\\%d"\r\n' $n $bus $n >>"$reg"
     case $arg in
@@ -188,6 +191,7 @@ check() {  # status changes what...
   got=$(tr -d '\r' <"$CASE_DIR/stderr.txt")
   n=$(grep -c . <<<"${notes%$'\n'}") || true
   others=$(head -n -"$n" <<<"$got")
+  # shellcheck disable=SC2015  # fails when either test does
   [ "$(tail -n "$n" <<<"$got" | grep -v '^$')" = "${notes%$'\n'}" ] && ! grep -q '：分区表已写入，' <<<"$others" ||
     { fail "$*: re-read lines are not one for each changed disk, last"; show_output; }
   if [ -n "${err+set}" ]; then
