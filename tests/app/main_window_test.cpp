@@ -22,8 +22,8 @@ class FakeView : public MainWindowView {
  public:
   FakeView(std::vector<std::string>& log, MainWindowPresenter& presenter)
       : log_(log), presenter_(presenter) {}
-  void typeIntoTypeId(
-      const std::string& keys) {  // each through the field's filter, at the caret; 0x08 erases
+  // Each key through the field's filter, at the caret; 0x08 erases.
+  void typeIntoTypeId(const std::string& keys) {
     for (char c : keys) {
       if (!presenter_.filterTypeIdChar(static_cast<unsigned char>(c))) continue;
       if (c != '\b')
@@ -34,7 +34,8 @@ class FakeView : public MainWindowView {
     }
   }
   void retypeTypeId(const std::string& keys) {
-    typeIdCaret_ = typeId.size(), typeIntoTypeId(std::string(typeId.size(), '\b') + keys);
+    typeIdCaret_ = typeId.size();
+    typeIntoTypeId(std::string(typeId.size(), '\b') + keys);
   }
   void clickRow(int row) {  // -1: below the last row
     const int old = std::exchange(selected_, row);
@@ -57,12 +58,14 @@ class FakeView : public MainWindowView {
   bool labelOn = true, activeOn = true, typeOn = true, active = false;
 
   void appendWindowMenuItem(const WindowMenuItem& item) override {
-    log_.push_back("view menuItem"), menu.push_back(item);
+    log_.push_back("view menuItem");
+    menu.push_back(item);
   }
   void showWindow() override { log_.push_back("view showWindow"); }
   void showRows(const PartitionList& list) override {
     log_.push_back("view showRows " + std::to_string(list.size()));
-    selected_ = -1, rows.clear();
+    selected_ = -1;
+    rows.clear();
     for (const PartitionRow& row : list.rows) rows.emplace_back(row.cells.begin(), row.cells.end());
   }
   void updateRow(const PartitionList& list, std::size_t row) override {
@@ -70,7 +73,8 @@ class FakeView : public MainWindowView {
   }
   int selectedRow() const override { return selected_; }
   void selectRow(std::size_t row) override {
-    log_.push_back("view selectRow " + std::to_string(row)), clickRow(static_cast<int>(row));
+    log_.push_back("view selectRow " + std::to_string(row));
+    clickRow(static_cast<int>(row));
   }
   void setLabelEnabled(bool on) override { labelOn = on; }
   bool labelEnabled() const override { return labelOn; }
@@ -84,14 +88,18 @@ class FakeView : public MainWindowView {
   void setDriveLetterText(const std::string& text) override { letter = text; }
   std::string labelText() const override { return label; }
   void setLabelText(const std::string& text) override {
-    label = text, labelCaret = 0, presenter_.limitLabelText();
+    label = text;
+    labelCaret = 0;
+    presenter_.limitLabelText();
   }
   void setLabelCaret(std::size_t position) override {
     labelCaret = std::min(position, label.size());
   }
   std::string typeIdText() const override { return typeId; }
   void setTypeIdText(const std::string& text) override {
-    typeId = upperAscii(text), typeIdCaret_ = 0, presenter_.syncTypeChoice();
+    typeId = upperAscii(text);
+    typeIdCaret_ = 0;
+    presenter_.syncTypeChoice();
   }
   std::size_t typeIdCaret() const override { return typeIdCaret_; }
   void setTypeIdCaret(std::size_t at) override { typeIdCaret_ = std::min(at, typeId.size()); }
@@ -130,11 +138,14 @@ class MainWindow : public testing::Test {
   }
   std::string cell(int row, Column column) const { return state.list.rows.at(row)[column]; }
   void stage(int row, const std::string& type) {
-    view.clickRow(row), view.retypeTypeId(type), presenter.stageRowEdit();
+    view.clickRow(row);
+    view.retypeTypeId(type);
+    presenter.stageRowEdit();
   }
   std::uint32_t colour(long row) const {  // 0x123456: the list's own, whatever it is
     std::uint32_t c = 0x123456;
-    return presenter.rowTextColour(row, c), c;
+    presenter.rowTextColour(row, c);
+    return c;
   }
   std::size_t count(const std::string& line) const {
     return std::count(machine.log.begin(), machine.log.end(), line);
@@ -185,8 +196,9 @@ TEST_F(MainWindow,
     EXPECT_EQ(count("view showWindow"), 0u);
     EXPECT_EQ(state.list.size(), rowCount) << "start-up still scans";
   }
-  machine.rawVersion = 0x80000004,
-  machine.log.clear();  // GetVersion of the 95/98/Millennium family: closes, start-up goes on
+  // GetVersion of the 95/98/Millennium family: closes, start-up goes on.
+  machine.rawVersion = 0x80000004;
+  machine.log.clear();
   start();
   EXPECT_EQ(count("requestClose") + count("view showWindow") + count("view showRows 7"), 3u);
 }
@@ -207,14 +219,21 @@ TEST_F(MainWindow, TheEditorShowsWhatEachRowAllowsAndTheActiveBoxTheFlagTheScanF
   view.clickRow(rowE);
   EXPECT_TRUE(view.labelOn && !view.activeOn) << "a logical partition has no active flag";
   EXPECT_EQ(view.letter + machine.logged("status ").back(), "EOffset: 000006507E00");
-  view.clickRow(-1), presenter.openDrive();    // below the last row: the last row
-  view.clickRow(rowI), presenter.openDrive();  // no letter: nothing to open
+  view.clickRow(-1);  // below the last row: the last row
+  presenter.openDrive();
+  view.clickRow(rowI);  // no letter: nothing to open
+  presenter.openDrive();
   EXPECT_EQ(machine.logged("shell "), Lines{"G:"});
-  view.clickRow(rowD), view.active = false, presenter.stageRowEdit();
+  view.clickRow(rowD);
+  view.active = false;
+  presenter.stageRowEdit();
   EXPECT_EQ(cell(rowD, kKindColumn) + view.rows[rowD][kKindColumn], "主主") << "staged, and shown";
-  view.clickRow(rowE), view.clickRow(rowD);
+  view.clickRow(rowE);
+  view.clickRow(rowD);
   EXPECT_TRUE(view.active) << "what the disk holds, not what was staged";
-  view.clickRow(rowH), view.active = true, presenter.stageRowEdit();
+  view.clickRow(rowH);
+  view.active = true;
+  presenter.stageRowEdit();
   EXPECT_EQ(cell(rowH, kKindColumn) + cell(rowI, kKindColumn) + cell(rowExtended, kKindColumn),
             "主，活动主扩展");
   EXPECT_TRUE(machine.logged("write ").empty()) << "staging writes nothing";
@@ -224,7 +243,8 @@ TEST_F(MainWindow, TheTypeFieldTakesTwoHexDigitsAndALoneOneIsStagedWithALeadingZ
   start({"q"}, true);
   view.clickRow(rowE);
   view.typeIntoTypeId(std::string("g \x16G-\r\x1b", 7));  // Ctrl+V is 0x16
-  view.retypeTypeId("b"), presenter.stageRowEdit();
+  view.retypeTypeId("b");
+  presenter.stageRowEdit();
   EXPECT_EQ(view.typeId + cell(rowE, kTypeIdColumn) + cell(rowE, kFormatNameColumn) +
                 view.choices.at(view.choice),
             "0B0BFAT320B|FAT32");
@@ -240,8 +260,9 @@ TEST_F(MainWindow, TheTypeFieldTakesTwoHexDigitsAndALoneOneIsStagedWithALeadingZ
 }
 
 // The field holds at most 32 bytes, never half a character, and not every label: left alone it
-// stages none, so a row whose type alone changes keeps its label.
-TEST_F(MainWindow, TheLabelFieldStagesOnlyWhatTheUserChanged) {
+// stages none, so a row whose type alone changes keeps its label. A character GBK cannot hold
+// comes out of the field marked: staged, it would be written as "?", so the row stages nothing.
+TEST_F(MainWindow, TheLabelFieldStagesOnlyWhatTheUserChangedAndGbkCanHold) {
   start({"q"}, true);
   view.clickRow(rowE);
   EXPECT_EQ(view.label, kLongLabel.substr(0, 32));
@@ -251,20 +272,15 @@ TEST_F(MainWindow, TheLabelFieldStagesOnlyWhatTheUserChanged) {
   stage(rowE, "0B");
   EXPECT_EQ(cell(rowE, kLabelColumn), kLongLabel);
   EXPECT_EQ(cell(rowE, kKindColumn), "逻辑") << "no active box, no kind staged";
-  view.setLabelText("DATA"), presenter.stageRowEdit();
-  EXPECT_EQ(cell(rowE, kLabelColumn), "DATA");
-}
-
-// A character GBK cannot hold comes out of the field marked; staged, it would be written as "?".
-TEST_F(MainWindow, ALabelWithACharacterGbkCannotHoldStagesNothingAndSaysSo) {
-  start({"q"}, true);
-  view.clickRow(rowE);
-  view.retypeTypeId("0B");
+  view.retypeTypeId("17");
   view.setLabelText("A\xFF");
   presenter.stageRowEdit();
-  EXPECT_EQ(cell(rowE, kLabelColumn) + cell(rowE, kTypeIdColumn), kLongLabel + "07");
+  EXPECT_EQ(cell(rowE, kLabelColumn) + cell(rowE, kTypeIdColumn), kLongLabel + "0B");
   EXPECT_EQ(machine.logged("box "),
             Lines{"未修改|卷标含有 GBK 无法表示的字符，这一行没有修改。|0x30"});
+  view.setLabelText("DATA");
+  presenter.stageRowEdit();
+  EXPECT_EQ(cell(rowE, kLabelColumn), "DATA");
 }
 
 // Typing in the list finds a row by its letter; where none has it, the selection and the editor
@@ -331,23 +347,23 @@ TEST_F(MainWindow, ContainersAreGreyAndHiddenTypesRedAsStaged) {
   std::uint32_t c = 0;
   EXPECT_EQ(presenter.rowTextColour(-1, c), 0x20)
       << "every row and cell, at the list's pre-paint stage";
-  stage(rowE, "1b"), stage(rowH, "c");
+  stage(rowE, "1b");
+  stage(rowH, "c");
   state.list.rows[rowExtended][kKindColumn] = "扩展，活动";  // only the kind exactly "扩展" is grey
   EXPECT_EQ(std::make_tuple(colour(rowE), colour(rowH), colour(rowExtended)),
             std::make_tuple(0x0000FFu, 0x123456u, 0x123456u));
 }
 
-// D is a mounted FAT32 volume: Windows keeps its label in the root directory, the boot sector and
-// its backup hold copies, and a file system check wants the three alike.
-TEST_F(MainWindow, ConfirmWritesAFat32LabelsThreeCopiesAlikeAndTellsATableNotReadAgain) {
+// "确定" writes what was staged and tells, in a box, of a table the system could not read again.
+TEST_F(MainWindow, ConfirmWritesWhatWasStagedAndTellsATableNotReadAgain) {
   start({"q"}, true);
   machine.rereadFails = true;
-  view.clickRow(rowD), view.setLabelText("数据"), presenter.stageRowEdit();
-  stage(rowE, "17"), presenter.confirmChanges();
-  for (std::uint64_t at :
-       {kBootD + 0x47, kBootD + 6 * 512 + 0x47, kBootD + kFat32RootSector * 512}) {
-    EXPECT_EQ(machine.disks[0].bytes(at, 11), "数据       ") << at;
-  }
+  view.clickRow(rowD);
+  view.setLabelText("数据");
+  presenter.stageRowEdit();
+  stage(rowE, "17");
+  presenter.confirmChanges();
+  EXPECT_EQ(machine.disks[0].bytes(kBootD + kFat32RootSector * 512, 11), "数据       ");
   EXPECT_EQ(machine.disks[0].bytes(typeAt(kEbr1, 0), 1), "\x17");
   EXPECT_EQ(machine.logged("box "),
             Lines{"提示|磁盘 1：分区表已写入，但系统未能重新读取，重新启动 Windows 后生效|0x40"});
@@ -356,7 +372,8 @@ TEST_F(MainWindow, ConfirmWritesAFat32LabelsThreeCopiesAlikeAndTellsATableNotRea
 
 TEST_F(MainWindow, ConfirmListsWhatFailedInOneBoxAndClosesOnlyOnceTheBoxIsGone) {
   start({"q"}, true);
-  stage(rowI, "0B"), stage(rowH, "0B");
+  stage(rowI, "0B");
+  stage(rowH, "0B");
   machine.disks[0].faults = {{FaultOn::OpenForWriting}};
   bool closedUnderTheBox = true;
   machine.whileBoxOpen = [&] { closedUnderTheBox = presenter.closeRequested(); };

@@ -213,7 +213,8 @@ TEST(Batch, TheListingIsAHeaderAndOneLinePerRowOfTenTabSeparatedCellsWhateverACe
 // MBR disk. A GPT row takes a GPT type's code or GUID and attributes, an MBR row an MBR type ID,
 // and "/F" changes one kind of table only, the kind its two types name.
 TEST(GptCommands, EachKindOfTableTakesItsOwnTypesAndOnlyGptRowsTakeAttributes) {
-  const std::string basic = guidBytes(kBasicData), linux = guidBytes(kLinuxData);
+  const std::string basic = guidBytes(kBasicData);
+  const std::string linux = guidBytes(kLinuxData);
   struct Case {
     const char* command;
     int status;

@@ -105,15 +105,18 @@ struct Twin {
 };
 
 TEST(SectorSizes, TwinsOfFiveHundredTwelveAndFourKilobyteSectorsListAndChangeAlike) {
-  Twin small(512), large(4096);
+  Twin small(512);
+  Twin large(4096);
   EXPECT_EQ(formatListing(large.list), formatListing(small.list));
   EXPECT_EQ(large.list.BootSectorOffsetText, small.list.BootSectorOffsetText);
   EXPECT_NE(formatListing(small.list).find("HIDDEN"), std::string::npos)
       << "the hidden partition's label";
   for (const char* command : {"/M 1 1 0C", "/M 1 2 0C", "/A 1 2 1", "/L 1 4 NEWNAME", "/L 1 2 data",
                               "/M 2 2 0700", "/G 2 1 4000000000000000"}) {
-    Twin a(512), b(4096);
-    const CommandResult ra = a.run(command), rb = b.run(command);
+    Twin a(512);
+    Twin b(4096);
+    const CommandResult ra = a.run(command);
+    const CommandResult rb = b.run(command);
     EXPECT_EQ(rb.exitStatus, ra.exitStatus) << command;
     EXPECT_EQ(rb.errorLines, ra.errorLines) << command;
     EXPECT_EQ(rb.exitStatus, kExitDone) << command;
@@ -128,8 +131,8 @@ TEST(SectorSizes, TwinsOfFiveHundredTwelveAndFourKilobyteSectorsListAndChangeAli
                              << " byte " << hexText(offset);
       }
     }
-    const auto fa = a.fields(), fb = b.fields();
-    for (const auto& [name, field] : fa) {
+    const auto fb = b.fields();
+    for (const auto& [name, field] : a.fields()) {
       if (!field.sameBytes) continue;
       EXPECT_EQ(b.bytesOf(fb.at(name)), a.bytesOf(field)) << command << ": " << name;
     }

@@ -17,7 +17,8 @@ class Scan : public testing::Test {
  protected:
   SimulatedDisk& disk(unsigned index,
                       const Sector& mbr) {  // 64 GiB, sparse; the disk count grows to include it
-    return machine.addDisk(index, 64ull << 30).put(0, mbr), machine.disks[index];
+    machine.addDisk(index, 64ull << 30).put(0, mbr);
+    return machine.disks[index];
   }
   SimulatedVolume& mount(char letter, unsigned disk, std::uint64_t sector,
                          const std::string& label = "", std::uint64_t freeBytes = 0) {
@@ -136,9 +137,10 @@ TEST_F(Scan, HiddenFat32RowsTakeTheLabelOfTheirBootSector) {
                                      {32768, fat32Boot("NOT HERE")}}) {
     d.put(sector * 512, boot);
   }
-  d.put(8192 * 512 + 0x47,
-        std::string("My Data\0\0\0\0", 11) + "fat32");  // NUL padding, lower case
-  mount('D', 0, 2048, "VOLUME BC", 3 << 20), mount('E', 0, 4096, "VOLUME 0B");
+  // NUL padding, lower case.
+  d.put(8192 * 512 + 0x47, std::string("My Data\0\0\0\0", 11) + "fat32");
+  mount('D', 0, 2048, "VOLUME BC", 3 << 20);
+  mount('E', 0, 4096, "VOLUME 0B");
   scan();
   EXPECT_EQ(column(kLabelColumn), (Strings{"Boot BC", "VOLUME 0B", "My Data", ""}));
   EXPECT_EQ(list.ScannedLabel, column(kLabelColumn));
@@ -146,15 +148,16 @@ TEST_F(Scan, HiddenFat32RowsTakeTheLabelOfTheirBootSector) {
   EXPECT_TRUE(machine.logged("read 0 0x200000 ").empty());
   // A read that fails or comes back short, an offset text the scan never writes (the lenient hex
   // rule would read "NOT HERE"): no label.
-  d.faults = {{FaultOn::Read, 2048 * 512, 0x60, 1}, {FaultOn::Read, 8192 * 512, -1, 1}},
+  d.faults = {{FaultOn::Read, 2048 * 512, 0x60, 1}, {FaultOn::Read, 8192 * 512, -1, 1}};
   list.BootSectorOffsetText[3] = "00001000000Z";
   for (std::size_t row : {0, 2, 3}) EXPECT_EQ(readBootSectorLabel(platform, list, row), "") << row;
   EXPECT_EQ(readBootSectorLabel(platform, list, 0), "Boot BC");
-  d.faults = {{FaultOn::Open}};  // the disk cannot be opened again: eleven blanks, and the status
-                                 // line says why
+  // The disk cannot be opened again: eleven blanks, and the status line says why.
+  d.faults = {{FaultOn::Open}};
   EXPECT_EQ(readBootSectorLabel(platform, list, 0), std::string(11, ' '));
   EXPECT_EQ(machine.logged("status "), Strings{"打开磁盘失败"});
-  d.faults.clear(), d.put(0, table({{2, 0, 0x07, 65536, 2048}}));
+  d.faults.clear();
+  d.put(0, table({{2, 0, 0x07, 65536, 2048}}));
   scan();
   EXPECT_EQ(records() + list.ScannedLabel[0] + std::to_string(list.TypeByteOffset[0]),
             "P0,0,1,0 482");
@@ -168,17 +171,20 @@ TEST_F(Scan, AMountedPartitionGetsItsLetterLabelFreeSpaceAndDiskType) {
                  {3, 0, 0x07, 2048 + 8388608, 2048}}));
   disk(1, table({{0, 0, 0x07, 2048, 2048}}));
   disk(2, table({{0, 0, 0x07, 2048, 2048}, {1, 0, 0x07, 0, 2048}}));
-  mount('C', 0, 2048, "DATA", 3 << 19),
-      mount('E', 0, 8192, "MORE", 5 << 19);  // free space in MB, halves to even: 1.5 and 2.5 give 2
+  // Free space in MB, halves to even: 1.5 and 2.5 give 2.
+  mount('C', 0, 2048, "DATA", 3 << 19);
+  mount('E', 0, 8192, "MORE", 5 << 19);
   SimulatedVolume& mute = mount('F', 0, 16384, "NEVER SEEN", 1 << 30);
-  mute.noInformation = mute.noFreeSpace = true;
-  mount('K', 0, 2048 + 8388608, "HIGH").driveType =
-      kDriveRamdisk;  // unlike D's offset only above 4 GiB
-  mount('G', 1, 2048), mount('H', 2, 2048);
+  mute.noInformation = true;
+  mute.noFreeSpace = true;
+  // Unlike D's offset only above 4 GiB.
+  mount('K', 0, 2048 + 8388608, "HIGH").driveType = kDriveRamdisk;
+  mount('G', 1, 2048);
+  mount('H', 2, 2048);
   mount('B', 0, 8192, "FLOPPY");               // below C: never matched
   mount('Z', 2, 0, "BROKEN").noExtent = true;  // an extent the system cannot tell reads as offset 0
-  machine.enumValues["1"] =
-      std::string("usbstor\\Disk&Ven_Kingston");  // removable, whatever its drive type
+  // Removable, whatever its drive type.
+  machine.enumValues["1"] = std::string("usbstor\\Disk&Ven_Kingston");
   machine.enumValues["2"] = std::string("USBSTORX\\Disk");
   scan();
   EXPECT_EQ(column(kDriveLetterColumn), (Strings{"C", "E", "F", "K", "G", "H", ""}))
@@ -187,8 +193,8 @@ TEST_F(Scan, AMountedPartitionGetsItsLetterLabelFreeSpaceAndDiskType) {
   EXPECT_EQ(column(kFreeSpaceColumn), (Strings{"2", "2", "0", "0", "0", "0", ""}));
   EXPECT_EQ(column(kDiskTypeColumn),
             (Strings{"硬盘", "硬盘", "硬盘", "内存虚拟盘", "可移动磁盘", "硬盘", ""}));
-  mount('L', 0, 2048, "DATA").driveType =
-      kDriveRemote;  // two letters for one partition: the later one
+  // Two letters for one partition: the later one.
+  mount('L', 0, 2048, "DATA").driveType = kDriveRemote;
   scan();
   EXPECT_EQ(list.rows[0][kDriveLetterColumn] + list.rows[0][kDiskTypeColumn], "L远程磁盘");
 }
@@ -222,7 +228,8 @@ TEST_F(Scan, TemporaryLettersGoToPrimariesThenLogicalsWhileLettersLastAndAreRemo
   EXPECT_EQ(column(kDriveLetterColumn), (Strings{"D", "", "", "F", "", "", "J", ""}));
   EXPECT_EQ(column(kLabelColumn), (Strings{"SYSTEM", "", "", "RECOVERY", "", "", "ARCHIVE", ""}));
   EXPECT_EQ(list.rows[3][kFreeSpaceColumn] + list.rows[6][kDiskTypeColumn], "2048可移动磁盘");
-  letters.erase(letters.begin()), removeTemporaryLetters(platform, letters);
+  letters.erase(letters.begin());
+  removeTemporaryLetters(platform, letters);
   EXPECT_TRUE(letters.empty() && machine.defined.empty() && machine.letters.count('D'));
   for (char letter = 'E'; letter < 'Z'; ++letter) mount(letter, 9, 0).noExtent = true;
   machine.log.clear();

@@ -42,12 +42,14 @@ TEST(Writers, ASectorChangedSinceTheScanIsReadButNotWritten) {
 
 TEST(Writers, NoHexByteAStoreLocatingNoEntryOrTypeEeIsNeverWrittenAndEveryFailureIsALine) {
   Bench b;  // an emptied type field; a store that would patch the signature; G an EE entry
-  PartitionList& l = b.list;
-  l.rows[rowD][kTypeIdColumn] = "ee", l.rows[rowExtended][kTypeIdColumn] = "a\r\nb",
-  l.rows[rowE][kTypeIdColumn] = "";
-  l.TypeByteOffset[rowI] = 0x1FE, l.rows[rowI][kKindColumn] = kKindPrimaryActive;
-  l.ScannedTypeId[rowG] = "EE", l.rows[rowG][kTypeIdColumn] = "07";
-  l.rows[rowG][kKindColumn] = kKindPrimaryActive;
+  b.list.rows[rowD][kTypeIdColumn] = "ee";
+  b.list.rows[rowExtended][kTypeIdColumn] = "a\r\nb";
+  b.list.rows[rowE][kTypeIdColumn] = "";
+  b.list.TypeByteOffset[rowI] = 0x1FE;
+  b.list.rows[rowI][kKindColumn] = kKindPrimaryActive;
+  b.list.ScannedTypeId[rowG] = "EE";
+  b.list.rows[rowG][kTypeIdColumn] = "07";
+  b.list.rows[rowG][kKindColumn] = kKindPrimaryActive;
   EXPECT_EQ(
       failures(b.list, applyChanges(b.platform, b.list)),
       (Lines{"磁盘 1 分区 1：分区标记 \"ee\" 未写入（EE 是 GPT 保护分区的类型，不能写入或替换）",
@@ -139,10 +141,12 @@ TEST(Writers, ABootSectorLabelGoesIntoTheBootSectorAndABackupInsideTheReservedAr
 // each disk whose table changed is read again; a refusal is a note. Every change is attempted.
 TEST(ApplyChanges, PassesRunTypesThenFlagsThenLabelsAndEachWrittenTableIsReadAgainLast) {
   Bench b([](SimulatedMachine& m) { m.rereadFails = true; });
-  b.list.rows[rowF][kLabelColumn] = "Data", b.list.rows[rowE][kLabelColumn] = "Work";
-  b.list.rows[rowH][kKindColumn] = kKindPrimaryActive, b.list.rows[rowG][kTypeIdColumn] = "1C";
-  b.list.rows[rowE][kTypeIdColumn] =
-      "0B";  // the label pass sees the new type: the boot sector is read, found NTFS
+  b.list.rows[rowF][kLabelColumn] = "Data";
+  b.list.rows[rowH][kKindColumn] = kKindPrimaryActive;
+  b.list.rows[rowG][kTypeIdColumn] = "1C";
+  // The label pass sees the new type: the boot sector is read, found NTFS.
+  b.list.rows[rowE][kTypeIdColumn] = "0B";
+  b.list.rows[rowE][kLabelColumn] = "Work";
   const ChangeReport report = applyChanges(b.platform, b.list);
   EXPECT_TRUE(report.succeeded());
   EXPECT_EQ(report.tablesNotReread, (std::vector<unsigned>{0, 1}));
@@ -159,10 +163,12 @@ TEST(ApplyChanges, PassesRunTypesThenFlagsThenLabelsAndEachWrittenTableIsReadAga
                                rootLabel(0, kBootF, "DATA")}),
             "");
   Bench c;
-  c.machine.disks[0].faults = {{FaultOn::OpenForWriting}},
+  c.machine.disks[0].faults = {{FaultOn::OpenForWriting}};
   c.machine.letters['G'].refusesLabel = true;
-  c.list.rows[rowD][kTypeIdColumn] = "0B", c.list.rows[rowF][kLabelColumn] = "LOST";
-  c.list.rows[rowI][kLabelColumn] = "lost", c.list.rows[rowG][kLabelColumn] = "Spare2";
+  c.list.rows[rowD][kTypeIdColumn] = "0B";
+  c.list.rows[rowF][kLabelColumn] = "LOST";
+  c.list.rows[rowI][kLabelColumn] = "lost";
+  c.list.rows[rowG][kLabelColumn] = "Spare2";
   EXPECT_EQ(failures(c.list, applyChanges(c.platform, c.list)),
             (Lines{"磁盘 1 分区 1：分区标记 \"0B\" 未写入（打开磁盘失败）",
                    "磁盘 1 分区 3：引导区卷标 未写入（打开磁盘失败）",

@@ -22,7 +22,8 @@ std::pair<std::vector<LayoutRow>, std::vector<std::uint64_t>> walk(
   const std::vector<LayoutRow> rows =
       walkDiskLayout(disk[0], [&](std::uint64_t offset, Sector& sector) {
         reads.push_back(offset / 512);
-        return sector = disk.count(offset / 512) ? disk[offset / 512] : Sector{}, true;
+        sector = disk.count(offset / 512) ? disk[offset / 512] : Sector{};
+        return true;
       });
   return {rows, reads};
 }
@@ -31,7 +32,8 @@ TEST(DiskLayout, AChainEndsOnlyAtAZeroLinkALoopTheMbrOrTheReadBudget) {
   auto ebr = [](std::uint32_t next) {
     return table({{0, 0, 0x07, 1, 10}, {1, 0, 0x05, next, 10}});
   };
-  const Sector container = table({{0, 0, 0x05, 100, 1000}}), logical = table({{0, 0, 0x07, 1, 10}});
+  const Sector container = table({{0, 0, 0x05, 100, 1000}});
+  const Sector logical = table({{0, 0, 0x07, 1, 10}});
   const struct {
     const char* what;
     Disk disk;

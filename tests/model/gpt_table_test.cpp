@@ -9,7 +9,9 @@
 
 namespace quenbolt {
 namespace {
-constexpr std::uint64_t kSectors = 2097152, kBackup = kSectors - 1, kLastUsable = kSectors - 34;
+constexpr std::uint64_t kSectors = 2097152;
+constexpr std::uint64_t kBackup = kSectors - 1;
+constexpr std::uint64_t kLastUsable = kSectors - 34;
 using Lbas = std::vector<std::uint64_t>;
 using Fields = std::vector<std::array<std::uint64_t, 3>>;  // byte offset on the disk, value, bytes
 
@@ -47,11 +49,14 @@ TEST(GptReader, AHostilePrimaryIsRefusedAtItsCheckAndTheBackupServesAndABackupIs
     return readGpt(
         d.sector(0),
         [&](std::uint64_t offset, Sector& sector) {
-          return lbas.push_back(offset / 512), handle->readSector(offset, sector);
+          lbas.push_back(offset / 512);
+          return handle->readSector(offset, sector);
         },
         kSectors);
   };
-  constexpr std::uint64_t h = 512, b = kBackup * 512, entry = 2 * 512;
+  constexpr std::uint64_t h = 512;
+  constexpr std::uint64_t b = kBackup * 512;
+  constexpr std::uint64_t entry = 2 * 512;
   struct Damage {
     const char* what;
     Fields fields;
