@@ -23,20 +23,22 @@
 namespace quenbolt {
 namespace fuzz {
 void check(bool holds, const char* invariant) {
-  if (!holds) std::fprintf(stderr, "invariant broken: %s\n", invariant), std::abort();
+  if (holds) return;
+  std::fprintf(stderr, "invariant broken: %s\n", invariant);
+  std::abort();
 }
 
-std::uint64_t le64(const std::string& bytes) {
-  std::uint64_t value = 0;
-  for (int i = 7; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[i]);
-  return value;
+// Every handle closed, and no write without a full read of its sector just before.
+void checkAccesses(const SimulatedMachine& m) {
+  check(m.openHandles == 0 && oracle::writesWithoutFullRead(m.log).empty(),
+        "a handle open, or a write without a full read just before");
 }
 
 // The scan over a machine the input describes, raw sectors included: it never writes, closes every
 // handle, keeps a value per row in each store, and its rows are those the table sectors hold.
 void scan(FuzzedDataProvider& in) {
-  SimulatedMachine m;  // the oracle's builder, steered by the input; an exhausted input answers 0,
-                       // ending every loop
+  // The oracle's builder, steered by the input; an exhausted input answers 0, ending every loop.
+  SimulatedMachine m;
   oracle::Chooser chooser{
       [&](std::uint32_t n) { return n ? in.ConsumeIntegralInRange<std::uint32_t>(0, n - 1) : 0; }};
   oracle::buildRandomMachine(chooser, m);
@@ -53,9 +55,8 @@ void scan(FuzzedDataProvider& in) {
   check(m.contents() == before && m.logged("write ").empty() && m.openHandles == 0,
         "the scan wrote or left a handle open");
   for (std::size_t n : {list.TableSectorOffset.size(), list.BootSectorOffsetText.size(),
-                        list.ScannedTypeId.size(), list.ScannedLabel.size()}) {
+                        list.ScannedTypeId.size(), list.ScannedLabel.size()})
     check(n == list.size(), "a store beside the list without a value per row");
-  }
   std::vector<unsigned> unreadable;
   const std::vector<oracle::Part> parts = oracle::partsOf(m, unreadable);
   check(!list.GptList.empty() || parts.size() == list.size(),
@@ -77,9 +78,8 @@ void command(FuzzedDataProvider& in) {
   standard::Bench b;
   const CommandResult r = runCommandStep(
       b.platform, b.list, splitCommandLine("q " + in.ConsumeRemainingBytesAsString()));
-  check(r.exitStatus >= 0 && r.exitStatus <= 3 && b.machine.openHandles == 0 &&
-            oracle::writesWithoutFullRead(b.machine.log).empty(),
-        "a status outside 0 to 3, a handle open, or a write without a full read just before");
+  check(r.exitStatus >= 0 && r.exitStatus <= 3, "a status outside 0 to 3");
+  checkAccesses(b.machine);
   check(
       r.ranApplyChanges || (b.machine.contents() == b.before && b.machine.logged("label ").empty()),
       "changed without a commit");
@@ -95,8 +95,8 @@ void command(FuzzedDataProvider& in) {
 void boot_label(FuzzedDataProvider& in) {
   SimulatedMachine m;
   SimulatedDisk& d = m.addDisk(0, 1ull << 42);
-  const std::uint64_t at = std::vector<std::uint64_t>{
-      63 * 512, 1ull << 32, 0x1FFFFFF8000, d.size - 512, d.size}[in.ConsumeIntegralInRange(0, 4)];
+  const std::uint64_t at = in.PickValueInArray<std::uint64_t>(
+      {63 * 512, 1ull << 32, 0x1FFFFFF8000, d.size - 512, d.size});
   Sector s = fat32Boot(in.ConsumeRandomLengthString(16), in.ConsumeIntegralInRange(0, 40));
   if (in.ConsumeBool()) place(s, 0, in.ConsumeBytesAsString(512));
   for (std::uint64_t copy : {at, at + 6 * 512 * in.ConsumeBool()})
@@ -114,8 +114,7 @@ void boot_label(FuzzedDataProvider& in) {
   list.BootSectorOffsetText.push_back(in.ConsumeBool() ? text : in.ConsumeRandomLengthString(18));
   const bool named =
       list.rows[0][kDiskColumn] == "1" && list.BootSectorOffsetText[0] == text && at < d.size;
-  d.faults.push_back({std::vector<FaultOn>{FaultOn::Open, FaultOn::Read,
-                                           FaultOn::Write}[in.ConsumeIntegralInRange(0, 2)],
+  d.faults.push_back({in.PickValueInArray({FaultOn::Open, FaultOn::Read, FaultOn::Write}),
                       kAnyOffset, in.ConsumeIntegralInRange(-1, 511),
                       in.ConsumeIntegralInRange(0u, 3u)});
   Platform platform = m.platform();
@@ -128,8 +127,7 @@ void boot_label(FuzzedDataProvider& in) {
   ChangeReport report;
   if (in.ConsumeBool()) {
     writeUnmountedFat32Label(platform, list, 0, label, report);
-    check(m.openHandles == 0 && oracle::writesWithoutFullRead(m.log).empty(),
-          "a handle open, or a write without a full read");
+    checkAccesses(m);
     std::set<std::uint64_t> sectors;
     for (const auto& [disk, offset] : differingBytes(old.contents(), m.contents()))
       sectors.insert(offset / 512);
@@ -142,8 +140,7 @@ void boot_label(FuzzedDataProvider& in) {
       field,
       in.ConsumeBool() ? std::nullopt : std::optional<FailureReason>(FailureReason::LabelTooLong)};
   writeBootSectorLabel(platform, list, 0, given, report);
-  check(m.openHandles == 0 && oracle::writesWithoutFullRead(m.log).empty(),
-        "a handle open, or a write without a full read");
+  checkAccesses(m);
   auto fat32 = [](const Sector& x) {
     return upperAscii(std::string(x.begin() + 0x52, x.begin() + 0x57)) == "FAT32" && x[0x0B] == 0 &&
            x[0x0C] == 2;
@@ -216,8 +213,7 @@ void gpt(FuzzedDataProvider& in) {
       d.sector(0),
       [&](std::uint64_t offset, Sector& sector) {
         check(++reads <= 3 * (1 + 2048) && (!length || offset < *length * 512),
-              "more reads than three copies (the primary and two places of the backup), or past "
-              "the disk");
+              "more reads than the primary and two places of the backup take, or past the disk");
         return handle->readSector(offset, sector);
       },
       length);
@@ -249,33 +245,31 @@ void gpt_write(FuzzedDataProvider& in) {
   constexpr std::uint64_t sectors = 8192;
   SimulatedDisk& d = m.addDisk(0, sectors * 512);
   d.lengthKnown = in.ConsumeBool();
-  static const std::vector<const char*> types{kBasicData, kLinuxData, kRecovery};
-  std::vector<GptEntrySpec> entries;
+  static const char* const types[] = {kBasicData, kLinuxData, kRecovery};
+  std::vector<GptEntryLayout> entries;
   for (unsigned i = 0, n = in.ConsumeIntegralInRange(1, 4); i < n; ++i) {
     const std::uint64_t first = 100 + 1000 * i;
-    entries.push_back({in.ConsumeIntegralInRange(0u, count - 1),
-                       types[in.ConsumeIntegralInRange<std::size_t>(0, 2)], first, first + 999,
-                       in.ConsumeBool() ? in.ConsumeIntegral<std::uint64_t>() : 0});
+    entries.push_back({in.ConsumeIntegralInRange(0u, count - 1), in.PickValueInArray(types), first,
+                       first + 999, in.ConsumeBool() ? in.ConsumeIntegral<std::uint64_t>() : 0});
   }
   putGpt(d, entries, count);
   const GptPlaces at = gptPlaces(sectors, count);
+  const std::uint64_t places[] = {1, at.primaryArray, at.backupArray, at.backupHeader};
   for (unsigned k = in.ConsumeIntegralInRange(0, 3); k > 0; --k) {
     const int which = in.ConsumeIntegralInRange(0, 3);  // a header, or a sector of an array
     const std::uint64_t lba =
-        std::vector<std::uint64_t>{1, at.primaryArray, at.backupArray, at.backupHeader}[which] +
-        (which == 1 || which == 2 ? in.ConsumeIntegralInRange<std::uint64_t>(0, at.arraySectors - 1)
-                                  : 0);
+        places[which] + (which == 1 || which == 2
+                             ? in.ConsumeIntegralInRange<std::uint64_t>(0, at.arraySectors - 1)
+                             : 0);
     d.put(lba * 512 + in.ConsumeIntegralInRange(0, 504),
           in.ConsumeBytesAsString(in.ConsumeIntegralInRange(1, 8)));
     if (in.ConsumeBool()) resealGptCopy(d, in.ConsumeBool() ? 1 : at.backupHeader);
   }
   bool lostWrites = false;
   for (unsigned k = in.ConsumeIntegralInRange(0, 2); k > 0; --k) {
-    const FaultOn on = std::vector<FaultOn>{FaultOn::Read, FaultOn::Write,
-                                            FaultOn::LostWrite}[in.ConsumeIntegralInRange(0, 2)];
+    const FaultOn on = in.PickValueInArray({FaultOn::Read, FaultOn::Write, FaultOn::LostWrite});
     lostWrites |= on == FaultOn::LostWrite;
-    const std::uint64_t lba = std::vector<std::uint64_t>{
-        1, at.primaryArray, at.backupArray, at.backupHeader}[in.ConsumeIntegralInRange(0, 3)];
+    const std::uint64_t lba = in.PickValueInArray(places);
     d.faults.push_back({on, (lba + in.ConsumeIntegralInRange<std::uint64_t>(0, 1)) * 512,
                         in.ConsumeBool() ? -1 : long(in.ConsumeIntegralInRange(0, 511)),
                         in.ConsumeIntegralInRange(0u, 3u)});
@@ -290,7 +284,7 @@ void gpt_write(FuzzedDataProvider& in) {
   Guid type = record.type;
   if (in.ConsumeBool()) {
     const std::string bytes =
-        in.ConsumeBool() ? guidBytes(types[in.ConsumeIntegralInRange<std::size_t>(0, 2)])
+        in.ConsumeBool() ? guidBytes(in.PickValueInArray(types))
                          : (in.ConsumeBytesAsString(16) + std::string(16, '\1')).substr(0, 16);
     std::copy(bytes.begin(), bytes.end(), type.begin());
   }
@@ -299,12 +293,11 @@ void gpt_write(FuzzedDataProvider& in) {
       record, in.ConsumeBool() ? in.ConsumeIntegral<std::uint64_t>() : record.attributes);
   const DiskBytes before = d.sectors;
   // Where the copies' arrays are now: the places the writer may touch besides the headers.
-  const std::uint64_t arrays[] = {le64(d.bytes(512 + 72, 8)),
-                                  le64(d.bytes(at.backupHeader * 512 + 72, 8))};
+  const std::uint64_t arrays[] = {le64At(d.bytes(512, 80), 72),
+                                  le64At(d.bytes(at.backupHeader * 512, 80), 72)};
   m.log.clear();
   const ChangeReport report = applyChanges(platform, list);
-  check(m.openHandles == 0 && oracle::writesWithoutFullRead(m.log).empty(),
-        "a handle open, or a write without a full read");
+  checkAccesses(m);
   for (const auto& [disk, offset] : differingBytes({{0, before}}, {{0, d.sectors}})) {
     const std::uint64_t lba = offset / 512, within = offset % 512;
     bool allowed = (lba == 1 || lba == at.backupHeader) &&

@@ -4,8 +4,8 @@
 // failure names its seed). Then the fault matrix: each disk access of a commit failing alone.
 
 #include <gtest/gtest.h>
-#include <cctype>
 #include <cstdlib>
+#include <sstream>
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "editing/apply_changes.h"
@@ -33,8 +33,8 @@ TEST(Property, BatchCommandsChangeOnlyWhatTheyNameAndMakeOrReportEveryChange) {
     TempLetterList letters;
     scanWithTemporaryLetters(platform, TypeCatalogue(), list, letters);
     const std::vector<std::string> args = oracle::randomCommand(chooser, machine);
-    std::vector<unsigned> unreadable;  // faults: opens for writing, reads and writes (failing or
-                                       // short) of table sectors
+    // Faults: opens for writing, reads and writes (failing or short) of table sectors.
+    std::vector<unsigned> unreadable;
     const std::vector<oracle::Part> parts = oracle::partsOf(machine, unreadable);
     const bool faults = !parts.empty() && chooser.chance(40);
     for (unsigned f = 0, n = faults ? 1 + chooser.below(3) : 0; f < n; ++f) {
@@ -47,8 +47,7 @@ TEST(Property, BatchCommandsChangeOnlyWhatTheyNameAndMakeOrReportEveryChange) {
     machine.log.clear();
     const SimulatedMachine before = machine;
     std::string line = "Quenbolt.exe", problems;
-    for (const std::string& arg : args)
-      line += arg.find(' ') == std::string::npos ? " " + arg : " \"" + arg + "\"";
+    for (const std::string& arg : args) line += " " + arg;  // none holds a blank
     const int status = runCommandStep(platform, list, splitCommandLine(line)).exitStatus;
     for (const std::string& p : oracle::checkBatchRun(before, machine, args, status, faults))
       problems += "\n  " + p;
@@ -61,26 +60,30 @@ TEST(Property, BatchCommandsChangeOnlyWhatTheyNameAndMakeOrReportEveryChange) {
 // record its accesses; then again for each open, read and write of that record, with exactly that
 // access failing (a read or write also coming back short). The change that met the fault is
 // reported with its reason and leaves its sector as it was; every other change lands as in the
-// clean run; a batch command ends with status 1.
-std::pair<ChangeReport, int> run(
-    Bench& b, const char* command) {  // no command: edits staged in the window, then applyChanges
+// clean run; a batch command ends with status 1. No command: edits staged in the window.
+std::pair<ChangeReport, int> run(Bench& b, const char* command) {
   if (command) {
     const CommandResult r =
         runCommandStep(b.platform, b.list, splitCommandLine(std::string("q ") + command));
     return {r.report, r.exitStatus};
   }
-  b.list.rows[rowE][kTypeIdColumn] = "1C",
-  b.list.rows[rowG][kTypeIdColumn] = "0B";  // an EBR of disk 0, the MBR of disk 1
-  b.list.rows[rowH][kKindColumn] = kKindPrimaryActive,
-  b.list.rows[rowF][kLabelColumn] = "NEWDATA";  // the MBR of disk 0; F's boot sector
+  b.list.rows[rowE][kTypeIdColumn] = "1C";              // an EBR of disk 0
+  b.list.rows[rowG][kTypeIdColumn] = "0B";              // the MBR of disk 1
+  b.list.rows[rowH][kKindColumn] = kKindPrimaryActive;  // the MBR of disk 0
+  b.list.rows[rowF][kLabelColumn] = "NEWDATA";          // F's boot sector
   return {applyChanges(b.platform, b.list), -1};
 }
 
-class FaultMatrix : public testing::TestWithParam<const char*> {};
+using Commit = std::pair<const char*, const char*>;  // name, command
+class FaultMatrix : public testing::TestWithParam<Commit> {};
 
 TEST_P(FaultMatrix, EachFailingAccessLosesOnlyItsOwnChangeAndIsReported) {
   Bench clean;
-  ASSERT_TRUE(run(clean, GetParam()).first.succeeded());
+  ASSERT_TRUE(run(clean, GetParam().second).first.succeeded());
+  const std::map<std::string, std::pair<FaultOn, FailureReason>> kinds{
+      {"open", {FaultOn::OpenForWriting, FailureReason::OpenFailed}},
+      {"read", {FaultOn::Read, FailureReason::ReadFailed}},
+      {"write", {FaultOn::Write, FailureReason::WriteFailed}}};
   struct Access {
     Fault fault;
     FailureReason reason;
@@ -89,44 +92,35 @@ TEST_P(FaultMatrix, EachFailingAccessLosesOnlyItsOwnChangeAndIsReported) {
   };
   std::vector<Access> accesses;
   std::map<std::string, unsigned> seen;  // the accesses of a kind so far: what a fault's nth counts
-  std::size_t session = 0;
+  std::size_t session = 0;               // the first access of the latest open
   for (const std::string& line : clean.machine.log) {
-    const std::string device =
-        line.substr(line.find(' ') + 1, line.find(' ', line.find(' ') + 1) - line.find(' ') - 1);
-    if (!std::isdigit(static_cast<unsigned char>(device[0])) && device.back() != ':') continue;
+    std::istringstream words(line);
+    std::string op, device;
+    std::uint64_t offset = 0;  // none in an open's line
+    words >> op >> device >> std::hex >> offset;
+    if (!kinds.count(op)) continue;
+    const auto [on, reason] = kinds.at(op);
     const unsigned disk =
         device.back() == ':' ? clean.machine.volume(device[0])->disk : std::stoul(device);
-    const std::optional<LoggedAccess> a = parseAccess(line);
-    if (line.rfind("open ", 0) == 0) {
-      session = accesses.size();
-      accesses.push_back(
-          {{FaultOn::OpenForWriting, kAnyOffset, -1, ++seen["open" + std::to_string(disk)]},
-           FailureReason::OpenFailed,
-           disk});
-    } else if (a) {
-      const Fault fault{a->op == "read" ? FaultOn::Read : FaultOn::Write, a->offset, -1,
-                        ++seen[a->op + std::to_string(disk) + "@" + std::to_string(a->offset)]};
-      const FailureReason reason =
-          a->op == "read" ? FailureReason::ReadFailed : FailureReason::WriteFailed;
-      accesses.push_back({fault, reason, disk});
-      accesses.push_back(
-          {{fault.on, fault.offset, a->op == "read" ? 100 : 64, fault.nth}, reason, disk});
-      for (std::size_t i = session; i < accesses.size(); ++i) accesses[i].sector = a->offset / 512;
-    }
+    const std::uint64_t at = op == "open" ? kAnyOffset : offset;
+    const unsigned nth = ++seen[op + std::to_string(disk) + "@" + std::to_string(at)];
+    if (op == "open") session = accesses.size();
+    accesses.push_back({{on, at, -1, nth}, reason, disk});
+    if (op != "open") accesses.push_back({{on, at, op == "read" ? 100 : 64, nth}, reason, disk});
+    for (std::size_t i = session; i < accesses.size(); ++i) accesses[i].sector = offset / 512;
   }
   ASSERT_GE(accesses.size(), 5u);
   for (const Access& access : accesses) {
     Bench b;
     b.machine.disks[access.disk].faults = {access.fault};
-    const auto [report, status] = run(b, GetParam());
-    std::map<unsigned, DiskBytes> expected =
-        clean.machine.contents();  // only the sector that met the fault as before
+    const auto [report, status] = run(b, GetParam().second);
+    // Only the sector that met the fault as before.
+    std::map<unsigned, DiskBytes> expected = clean.machine.contents();
     expected[access.disk].erase(access.sector);
     if (b.before[access.disk].count(access.sector))
       expected[access.disk][access.sector] = b.before[access.disk][access.sector];
-    const Fault& f =
-        access
-            .fault;  // what: disk, kind of access, offset, which one of its kind, bytes (-1: fails)
+    // The disk, kind of access, offset, which of its kind, bytes (-1: none).
+    const Fault& f = access.fault;
     const std::string what = testing::PrintToString(
         std::make_tuple(access.disk, static_cast<int>(f.on), hexText(f.offset), f.nth, f.bytes));
     ASSERT_EQ(report.failures.size(), 1u)
@@ -140,11 +134,10 @@ TEST_P(FaultMatrix, EachFailingAccessLosesOnlyItsOwnChangeAndIsReported) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Commits, FaultMatrix,
-                         testing::Values(nullptr, "/F 07 0C", "/S 0B newlabel", "/A 1 2 1"),
-                         [](const auto& info) {
-                           return std::string(
-                               std::vector<const char*>{"StagedEdits", "ReplaceTypes",
-                                                        "LabelsOfAType", "ActiveFlag"}[info.index]);
-                         });
+                         testing::Values(Commit{"StagedEdits", nullptr},
+                                         Commit{"ReplaceTypes", "/F 07 0C"},
+                                         Commit{"LabelsOfAType", "/S 0B newlabel"},
+                                         Commit{"ActiveFlag", "/A 1 2 1"}),
+                         [](const auto& info) { return std::string(info.param.first); });
 }  // namespace
 }  // namespace quenbolt

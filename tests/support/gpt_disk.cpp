@@ -1,14 +1,12 @@
 #include "support/gpt_disk.h"
-
 #include "model/crc32.h"
 
 namespace quenbolt {
-
 namespace {
-
 std::uint32_t crcOf(const std::string& bytes) {
   return crc32(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
 }
+}  // namespace
 
 std::uint64_t le64At(const std::string& bytes, std::size_t at) {
   std::uint64_t value = 0;
@@ -16,32 +14,10 @@ std::uint64_t le64At(const std::string& bytes, std::size_t at) {
   return value;
 }
 
-std::string header(std::uint64_t lba, std::uint64_t alternate, std::uint64_t array,
-                   std::uint64_t sectors, unsigned entryCount, std::uint64_t arraySectors,
-                   std::uint32_t arrayCrc) {
-  std::string h = "EFI PART" + le(0x10000, 4) + le(92, 4) + le(0, 4) + le(0, 4) + le(lba, 8) +
-                  le(alternate, 8) + le(2 + arraySectors, 8) + le(sectors - 2 - arraySectors, 8) +
-                  guidBytes("51424C54-0000-4000-8000-000000000001") + le(array, 8) +
-                  le(entryCount, 4) + le(128, 4) + le(arrayCrc, 4);
-  h.replace(16, 4, le(crcOf(h), 4));
-  return h;
-}
-
-}  // namespace
-
 std::string guidBytes(const std::string& text) {
-  std::string hex;
-  for (char c : text) {
-    if (c != '-') hex += c;
-  }
-  std::string bytes;
-  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-    bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-  }
-  for (auto [from, count] : {std::pair<std::size_t, std::size_t>{0, 4}, {4, 2}, {6, 2}}) {
-    std::string field = bytes.substr(from, count);
-    bytes.replace(from, count, std::string(field.rbegin(), field.rend()));
-  }
+  std::string bytes;  // the hexadecimal pairs of the text, the first three fields' in reverse
+  for (std::size_t at : {6, 4, 2, 0, 11, 9, 16, 14, 19, 21, 24, 26, 28, 30, 32, 34})
+    bytes += static_cast<char>(std::stoi(text.substr(at, 2), nullptr, 16));
   return bytes;
 }
 
@@ -50,7 +26,7 @@ GptPlaces gptPlaces(std::uint64_t sectors, unsigned entryCount, std::size_t sect
   return {2, sectors - 1 - arraySectors, sectors - 1, arraySectors};
 }
 
-void putGpt(SimulatedDisk& disk, const std::vector<GptEntrySpec>& entries, unsigned entryCount,
+void putGpt(SimulatedDisk& disk, const std::vector<GptEntryLayout>& entries, unsigned entryCount,
             std::size_t sectorSize) {
   const std::uint64_t sectors = disk.size / sectorSize;
   const GptPlaces at = gptPlaces(sectors, entryCount, sectorSize);
@@ -58,26 +34,30 @@ void putGpt(SimulatedDisk& disk, const std::vector<GptEntrySpec>& entries, unsig
            table({{0, 0, 0xEE, 1,
                    static_cast<std::uint32_t>(std::min<std::uint64_t>(sectors - 1, 0xFFFFFFFF))}}));
   std::string array(std::size_t{entryCount} * 128, '\0');
-  for (const GptEntrySpec& e : entries) {
+  for (const GptEntryLayout& e : entries) {
     array.replace(e.index * 128, 56,
                   guidBytes(e.type) + std::string(15, '\x11') + static_cast<char>(e.index) +
                       le(e.first, 8) + le(e.last, 8) + le(e.attributes, 8));
   }
-  const std::uint32_t crc = crcOf(array);
-  disk.put(1 * sectorSize,
-           header(1, at.backupHeader, at.primaryArray, sectors, entryCount, at.arraySectors, crc));
-  disk.put(at.primaryArray * sectorSize, array);
-  disk.put(at.backupArray * sectorSize, array);
-  disk.put(at.backupHeader * sectorSize,
-           header(at.backupHeader, 1, at.backupArray, sectors, entryCount, at.arraySectors, crc));
+  const std::uint64_t copies[2][3] = {{1, at.backupHeader, at.primaryArray},
+                                      {at.backupHeader, 1, at.backupArray}};
+  for (const auto& [lba, alternate, arrayLba] : copies) {
+    std::string h = "EFI PART" + le(0x10000, 4) + le(92, 4) + le(0, 8) + le(lba, 8) +
+                    le(alternate, 8) + le(2 + at.arraySectors, 8) +
+                    le(sectors - 2 - at.arraySectors, 8) +
+                    guidBytes("51424C54-0000-4000-8000-000000000001") + le(arrayLba, 8) +
+                    le(entryCount, 4) + le(128, 4) + le(crcOf(array), 4);
+    h.replace(16, 4, le(crcOf(h), 4));
+    disk.put(lba * sectorSize, h);
+    disk.put(arrayLba * sectorSize, array);
+  }
 }
 
 GptCopyOnDisk gptCopyAt(const SimulatedDisk& disk, std::uint64_t lba, std::size_t sectorSize) {
   GptCopyOnDisk copy;
   std::string h = disk.bytes(lba * sectorSize, 92);
   const std::uint64_t array = le64At(h, 72);
-  const std::uint64_t count = le64At(h, 80) & 0xFFFFFFFF;
-  const std::uint64_t size = le64At(h, 84) & 0xFFFFFFFF;
+  const std::uint64_t count = le64At(h, 80) & 0xFFFFFFFF, size = le64At(h, 84) & 0xFFFFFFFF;
   copy.alternate = le64At(h, 32);
   if (count * size > (1 << 20)) {
     copy.problem = "an array of more than 1 MiB";
@@ -117,5 +97,4 @@ std::string entryType(const std::string& array, unsigned index) {
 std::uint64_t entryAttributes(const std::string& array, unsigned index) {
   return le64At(array, index * 128 + 48);
 }
-
 }  // namespace quenbolt

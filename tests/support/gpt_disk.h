@@ -5,17 +5,13 @@
 
 #include <string>
 #include <vector>
-
 #include "support/simulated_machine.h"
 
 namespace quenbolt {
-
-struct GptEntrySpec {
+struct GptEntryLayout {
   unsigned index = 0;  // place in the entry array
   std::string type;    // type GUID as text, "EBD0A0A2-B9E5-4433-87C0-68B6B72699C7"
-  std::uint64_t first = 0;
-  std::uint64_t last = 0;
-  std::uint64_t attributes = 0;
+  std::uint64_t first = 0, last = 0, attributes = 0;
 };
 
 constexpr const char* kBasicData = "EBD0A0A2-B9E5-4433-87C0-68B6B72699C7";
@@ -28,7 +24,7 @@ std::string guidBytes(const std::string& text);
 // A protective MBR (one EE entry over the disk) and both copies of a table of `entryCount`
 // entries of 128 bytes: the primary header at LBA 1 with its array from LBA 2, the backup array
 // and header at the disk's end, usable space between. `sectorSize`-byte sectors.
-void putGpt(SimulatedDisk& disk, const std::vector<GptEntrySpec>& entries,
+void putGpt(SimulatedDisk& disk, const std::vector<GptEntryLayout>& entries,
             unsigned entryCount = 128, std::size_t sectorSize = 512);
 
 // Where a table's copies lie on a disk of `sectors` sectors (as putGpt lays them).
@@ -57,5 +53,6 @@ std::uint32_t gptCrcOfArray(const SimulatedDisk& disk, std::uint64_t arrayLba);
 // The type GUID bytes and the attributes of entry `index` of `array`.
 std::string entryType(const std::string& array, unsigned index);
 std::uint64_t entryAttributes(const std::string& array, unsigned index);
-
+// The little-endian 64-bit field at byte `at` of `bytes`.
+std::uint64_t le64At(const std::string& bytes, std::size_t at);
 }  // namespace quenbolt

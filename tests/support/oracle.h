@@ -36,8 +36,7 @@ struct Part {
   std::uint8_t type = 0, boot = 0;
 };
 
-// The rows of every disk the registry lists, in list order; `unreadable` gets listed disks not
-// there.
+// The rows of the disks the registry lists, in list order; `unreadable` gets those not opening.
 std::vector<Part> partsOf(const SimulatedMachine& machine, std::vector<unsigned>& unreadable);
 
 // Disks of sound, broken and hostile tables (loops, shared chains, starts near 2^32 sectors and
@@ -53,8 +52,8 @@ std::vector<std::string> checkBatchRun(const SimulatedMachine& before,
                                        const SimulatedMachine& after,
                                        const std::vector<std::string>& args, int status,
                                        bool faults);
-// The writes of the log not preceded, on their handle, by a full read of their sector with no
-// failed read between.
+// The writes of the log without a full read of their sector just before on their handle, or after
+// a failed read there.
 std::vector<std::string> writesWithoutFullRead(const std::vector<std::string>& log);
 }  // namespace oracle
 }  // namespace quenbolt

@@ -60,77 +60,71 @@ class SimulatedHandle : public DiskHandle {
  public:
   SimulatedHandle(SimulatedMachine& m, unsigned disk, DiskAccess access, char letter,
                   std::uint64_t base)
-      : m_(m),
-        disk_(disk),
-        access_(access),
-        letter_(letter),
-        base_(base),
-        name_(letter ? std::string(1, letter) + ":" : std::to_string(disk)) {
+      : m_(m), d_(m.disks.at(disk)), disk_(disk), access_(access), letter_(letter), base_(base) {
     ++m_.openHandles;
-    setSectorSize(m_.disks.at(disk).sectorSize);
+    setSectorSize(d_.sectorSize);
   }
   ~SimulatedHandle() override {
-    --m_.openHandles, m_.log.push_back("close " + name_);
+    --m_.openHandles;
+    m_.log.push_back("close " + name());
     if (m_.whenClosed) m_.whenClosed();
   }
   std::optional<std::uint64_t> lengthBytes() override {
-    return m_.disks.at(disk_).lengthKnown ? std::optional<std::uint64_t>(m_.disks.at(disk_).size)
-                                          : std::nullopt;
+    return d_.lengthKnown ? std::optional<std::uint64_t>(d_.size) : std::nullopt;
   }
 
  protected:
   long readAt(std::uint64_t offset, std::uint8_t* data, std::size_t size) override {
-    SimulatedDisk& d = m_.disks.at(disk_);
-    const std::uint64_t at =
-        offset > ~base_ ? ~std::uint64_t{0} : base_ + offset;  // past every disk, not around
-    if (at % d.sectorSize || size % d.sectorSize) {
-      note("read", at, -1);
-      return failedWith(kErrorInvalidParameter);
-    }
-    const std::optional<Fault> f = decide(d, FaultOn::Read, at, access_);
-    long got = -1;
-    if (!f || f->bytes >= 0) {
-      const std::size_t wanted = f ? std::min<std::size_t>(size, f->bytes) : size;
-      const std::string b =
-          d.bytes(at, at >= d.size ? 0 : std::min<std::uint64_t>(wanted, d.size - at));
-      got = static_cast<long>(std::copy(b.begin(), b.end(), data) - data);
-    }
+    const std::uint64_t at = onDisk(offset);
+    const bool aligned = at % d_.sectorSize == 0 && size % d_.sectorSize == 0;
+    const std::optional<Fault> f = aligned ? decide(d_, FaultOn::Read, at, access_) : std::nullopt;
+    std::uint32_t error = aligned ? 0 : std::uint32_t{kErrorInvalidParameter};
+    if (f && f->bytes < 0) error = f->error ? f->error : 23;  // 23: a data error (CRC)
+    const std::size_t wanted = f ? std::min<std::size_t>(size, f->bytes) : size;
+    const std::string b =
+        d_.bytes(at, at >= d_.size ? 0 : std::min<std::uint64_t>(wanted, d_.size - at));
+    const long got = error ? -1 : static_cast<long>(std::copy(b.begin(), b.end(), data) - data);
     note("read", at, got);
-    return got < 0 ? failedWith(f->error ? f->error : 23) : got;  // 23: a data error (CRC)
+    return got < 0 ? failedWith(error) : got;
   }
 
   long writeAt(std::uint64_t offset, const std::uint8_t* data, std::size_t size) override {
-    SimulatedDisk& d = m_.disks.at(disk_);
-    const std::uint64_t at = offset > ~base_ ? ~std::uint64_t{0} : base_ + offset;
-    const std::optional<Fault> f = decide(d, FaultOn::Write, at, access_);
-    long done = static_cast<long>(size);
-    std::uint32_t error = kErrorAccessDenied;
-    if (at % d.sectorSize || size % d.sectorSize)
-      done = -1, error = kErrorInvalidParameter;
+    const std::uint64_t at = onDisk(offset);
+    const std::optional<Fault> f = decide(d_, FaultOn::Write, at, access_);
+    std::uint32_t error = 0;
+    if (at % d_.sectorSize || size % d_.sectorSize)
+      error = kErrorInvalidParameter;
     else if (access_ != DiskAccess::ReadWrite || !m_.writeAllowed(disk_, letter_, at, size))
-      done = -1;
-    else if (at > d.size || size > d.size - at)
-      done = -1, error = 27;  // a disk does not grow: sector not found
-    else if (f)
-      done = f->bytes, error = f->error ? f->error : error;
-    const bool lost = done > 0 && decide(d, FaultOn::LostWrite, at, access_);
-    if (done > 0 && !lost) d.put(at, std::string(data, data + done));
+      error = kErrorAccessDenied;
+    else if (at > d_.size || size > d_.size - at)
+      error = 27;  // a disk does not grow: sector not found
+    else if (f && f->bytes < 0)
+      error = f->error ? f->error : kErrorAccessDenied;
+    const long done = error ? -1 : f ? f->bytes : static_cast<long>(size);
+    if (done > 0 && !decide(d_, FaultOn::LostWrite, at, access_))
+      d_.put(at, std::string(data, data + done));
     note("write", at, done);
     return done < 0 ? failedWith(error) : done;
   }
 
  private:
+  std::uint64_t onDisk(std::uint64_t offset) const {  // past every disk, not around, on overflow
+    return offset > ~base_ ? ~std::uint64_t{0} : base_ + offset;
+  }
+  std::string name() const {
+    return letter_ ? std::string(1, letter_) + ":" : std::to_string(disk_);
+  }
   void note(const char* op, std::uint64_t at, long result) {
-    m_.log.push_back(std::string(op) + " " + name_ + " " + hexText(at) + " " +
+    m_.log.push_back(std::string(op) + " " + name() + " " + hexText(at) + " " +
                      (result < 0 ? "failed" : std::to_string(result)));
   }
 
   SimulatedMachine& m_;
+  SimulatedDisk& d_;
   unsigned disk_;
   DiskAccess access_;
   char letter_;  // 0: a disk handle
   std::uint64_t base_;
-  std::string name_;
 };
 
 SimulatedDisk& SimulatedMachine::addDisk(unsigned index, std::uint64_t size,
@@ -143,14 +137,11 @@ SimulatedDisk& SimulatedMachine::addDisk(unsigned index, std::uint64_t size,
 SimulatedVolume* SimulatedMachine::volume(char letter) {
   letter = letterOf(std::string(1, letter) + ":", false);
   if (letters.count(letter)) return &letters[letter];
-  for (const auto& [name, target] : defined) {
-    for (auto& [device, v] : partitionDevices) {
-      if (name == letter && upperAscii(target) == "\\DEVICE\\HARDDISK" +
-                                                      std::to_string(device.first) + "\\PARTITION" +
-                                                      std::to_string(device.second)) {
-        return &v;
-      }
-    }
+  for (auto& [device, v] : partitionDevices) {
+    const std::string path = "\\DEVICE\\HARDDISK" + std::to_string(device.first) + "\\PARTITION" +
+                             std::to_string(device.second);
+    for (const auto& [name, target] : defined)
+      if (name == letter && upperAscii(target) == path) return &v;
   }
   return nullptr;
 }
@@ -180,7 +171,7 @@ std::unique_ptr<DiskHandle> SimulatedMachine::openDisk(unsigned index, DiskAcces
 
 std::unique_ptr<DiskHandle> SimulatedMachine::openVolume(char letter, DiskAccess access) {
   letter = letterOf(std::string(1, letter) + ":", false);
-  const SimulatedVolume* v = letter ? volume(letter) : nullptr;
+  const SimulatedVolume* v = volume(letter);
   const bool ok = v && !v->noExtent && disks.count(v->disk) &&
                   !decide(disks[v->disk], FaultOn::Open, 0, access);
   log.push_back("open " + std::string(1, letter) + ":" +
@@ -200,10 +191,8 @@ bool SimulatedMachine::writeAllowed(unsigned disk, char letter, std::uint64_t at
     const SimulatedVolume* v = volume(letter);
     const std::string bpb = v ? disks.at(v->disk).bytes(v->start, 16) : "";
     const std::size_t sector = v ? disks.at(v->disk).sectorSize : 512;
-    const std::uint64_t reserved =
-        v && isFat(v->fileSystem) && le16(bpb, 0x0B) == sector && le16(bpb, 0x0E)
-            ? le16(bpb, 0x0E) * sector
-            : sector;
+    const bool fat = v && isFat(v->fileSystem) && le16(bpb, 0x0B) == sector && le16(bpb, 0x0E);
+    const std::uint64_t reserved = fat ? le16(bpb, 0x0E) * sector : sector;  // BPB_RsvdSecCnt
     return v && at >= v->start && at - v->start < reserved && size <= reserved - (at - v->start);
   }
   for (char l = 'A'; l <= 'Z'; ++l) {  // a disk handle: outside every volume with a file system
@@ -231,31 +220,27 @@ std::optional<std::string> SimulatedMachine::readString(const std::string& key,
 const SimulatedMachine::Value* SimulatedMachine::enumValue(const std::string& key,
                                                            const std::string& name) const {
   const auto found = enumValues.find(upperAscii(name));
-  return upperAscii(key) == "SYSTEM\\CURRENTCONTROLSET\\SERVICES\\DISK\\ENUM" &&
-                 found != enumValues.end()
-             ? &found->second
-             : nullptr;
+  const bool diskEnum = upperAscii(key) == "SYSTEM\\CURRENTCONTROLSET\\SERVICES\\DISK\\ENUM";
+  return diskEnum && found != enumValues.end() ? &found->second : nullptr;
 }
 
 SimulatedVolume* SimulatedMachine::at(const std::string& path, bool backslash) {
-  return letterOf(path, backslash) ? volume(letterOf(path, backslash)) : nullptr;
+  return volume(letterOf(path, backslash));  // no volume has letter 0
 }
 
 std::optional<std::string> SimulatedMachine::fatDriverLabel(const std::string& label) const {
-  // Lower-case GBK runs and how far above them their capitals lie: ａ-ｚ, α-ω, а-я.
-  struct Run {
-    unsigned lead, first, last, down;
-  };
-  const Run runs[] = {{0xA3, 0xE1, 0xFA, 0x20}, {0xA6, 0xC1, 0xD8, 0x20}, {0xA7, 0xD1, 0xF1, 0x30}};
+  // Lower-case GBK runs (lead byte, first and last trail byte) and how far above them their
+  // capitals lie: ａ-ｚ, α-ω, а-я.
+  const unsigned runs[][4] = {
+      {0xA3, 0xE1, 0xFA, 0x20}, {0xA6, 0xC1, 0xD8, 0x20}, {0xA7, 0xD1, 0xF1, 0x30}};
   std::string stored;
   for (std::size_t i = 0; i < label.size(); ++i) {
     const auto byte = static_cast<unsigned char>(label[i]);
     if (byte >= 0x81 && byte <= 0xFE && i + 1 < label.size()) {
       if (oemCp != 936) return std::nullopt;  // no other OEM code page here holds more than ASCII
       auto trail = static_cast<unsigned char>(label[++i]);
-      for (const Run& run : runs) {
-        if (byte == run.lead && trail >= run.first && trail <= run.last) trail -= run.down;
-      }
+      for (const auto& run : runs)
+        if (byte == run[0] && trail >= run[1] && trail <= run[2]) trail -= run[3];
       stored += static_cast<char>(byte);
       stored += static_cast<char>(trail);
     } else if (byte < 0x20 || byte >= 0x80 || std::strchr("\"*+,./:;<=>?[\\]|", byte)) {
@@ -302,8 +287,9 @@ OemLabel SimulatedMachine::oemLabel(const std::string& rootPath) {
 // the date stays zero.
 bool SimulatedMachine::writeRootLabel(unsigned index, std::uint64_t start,
                                       const std::string& label) {
-  const std::string b = disks.at(index).bytes(start, 512);
-  const std::size_t sector = disks.at(index).sectorSize;
+  SimulatedDisk& d = disks.at(index);
+  const std::string b = d.bytes(start, 512);
+  const std::size_t sector = d.sectorSize;
   const std::uint64_t root = le16(b, 0x2C) | le16(b, 0x2E) << 16,
                       fat = le16(b, 0x24) | std::uint64_t{le16(b, 0x26)} << 16;
   if (upperAscii(b.substr(0x52, 5)) != "FAT32" || le16(b, 0x0B) != sector || !b[0x0D] || root < 2)
@@ -313,10 +299,10 @@ bool SimulatedMachine::writeRootLabel(unsigned index, std::uint64_t start,
   const std::uint64_t first =
       start + (le16(b, 0x0E) + fats * fat + (root - 2) * clusterSectors) * sector;
   const std::uint64_t end = first + clusterSectors * sector;
-  if (end > disks[index].size) return false;
+  if (end > d.size) return false;
   std::optional<std::uint64_t> entry, free;
   for (std::uint64_t at = first; at < end && !entry; at += 32) {
-    const std::string e = disks[index].bytes(at, 32);
+    const std::string e = d.bytes(at, 32);
     const auto name = static_cast<unsigned char>(e[0]),
                attributes = static_cast<unsigned char>(e[11]);
     if ((name == 0 || name == 0xE5) && !free) free = at;
@@ -324,13 +310,13 @@ bool SimulatedMachine::writeRootLabel(unsigned index, std::uint64_t start,
     if (name != 0xE5 && attributes != 0x0F && (attributes & 0x08)) entry = at;
   }
   if (label.empty()) {
-    if (entry) disks[index].put(*entry, "\xE5");
+    if (entry) d.put(*entry, "\xE5");
     return true;
   }
   if (!entry && !free) return false;
   std::string name = (label + std::string(11, ' ')).substr(0, 11);
   if (static_cast<unsigned char>(name[0]) == 0xE5) name[0] = 0x05;
-  disks[index].put(entry ? *entry : *free, name + "\x08");
+  d.put(entry ? *entry : *free, name + "\x08");
   log.push_back("fat " + std::to_string(index) + " " + hexText(entry ? *entry : *free) + " 12");
   return true;
 }

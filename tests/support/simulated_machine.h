@@ -18,10 +18,8 @@
 // "requestClose", "box <caption>|<text>|0x40", "shell D:". Beside it, the sectors tests lay onto
 // its disks, written field by field as the on-disk formats define them.
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <initializer_list>
 #include <map>
@@ -32,8 +30,8 @@
 #include "platform/platform.h"
 
 namespace quenbolt {
-inline std::string le(std::uint64_t value,
-                      unsigned bytes) {  // `bytes` little-endian bytes of `value`
+// `bytes` little-endian bytes of `value`.
+inline std::string le(std::uint64_t value, unsigned bytes) {
   std::string out;
   for (unsigned i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i));
   return out;
@@ -42,6 +40,13 @@ inline std::string le(std::uint64_t value,
 inline void place(Sector& sector, std::size_t at, const std::string& bytes) {
   for (std::size_t i = 0; i < bytes.size() && at + i < sector.size(); ++i)
     sector[at + i] = static_cast<std::uint8_t>(bytes[i]);
+}
+
+// A sector of zeros with each (offset, bytes) of `fields` placed in it.
+inline Sector sectorWith(std::initializer_list<std::pair<std::size_t, std::string>> fields) {
+  Sector s{};
+  for (const auto& [at, bytes] : fields) place(s, at, bytes);
+  return s;
 }
 
 // One partition table entry: slot 0 to 3, boot indicator, type, start sector, sector count.
@@ -61,24 +66,21 @@ inline Sector table(std::initializer_list<Entry> entries, bool signature = true)
   return s;
 }
 
-// A FAT32 boot sector: `sectorSize`-byte sectors, 8 to a cluster, 32 reserved ones, two FATs of
-// 1024 sectors, the root directory in cluster 2 (kFat32RootSector sectors in), 100000 sectors of
-// 512 bytes in all, BPB_BkBootSec `backup` (0: none); `label` at 0x47 as given, blank-padded, not
-// upper-cased.
+// A FAT32 boot sector of `sectorSize`-byte sectors: 8 to a cluster, 32 reserved, two FATs of 1024,
+// the root directory in cluster 2 (kFat32RootSector sectors in), 100000 of 512 bytes in all,
+// BPB_BkBootSec `backup` (0: none); `label` at 0x47 as given, blank-padded, not upper-cased.
 constexpr std::uint64_t kFat32RootSector = 32 + 2 * 1024;
 inline Sector fat32Boot(const std::string& label, unsigned backup = 0, unsigned sectorSize = 512) {
-  Sector s{};
-  place(s, 0, "\xEB\x58\x90MSDOS5.0" + le(sectorSize, 2) + "\x08" + le(32, 2) + "\x02");
-  place(s, 0x20, le(100000 / (sectorSize / 512), 4));
-  place(s, 0x24, le(1024, 4) + le(0, 4) + le(2, 4) + le(0, 2) + le(backup, 2));
-  place(s, 0x42,
-        "\x29" + le(0x1234ABCD, 4) + (label + std::string(11, ' ')).substr(0, 11) + "FAT32   ");
-  return place(s, 0x1FE, "\x55\xAA"), s;
+  return sectorWith({{0, "\xEB\x58\x90MSDOS5.0" + le(sectorSize, 2) + "\x08" + le(32, 2) + "\x02"},
+                     {0x20, le(100000 / (sectorSize / 512), 4) + le(1024, 4) + le(0, 4) + le(2, 4) +
+                                le(0, 2) + le(backup, 2)},
+                     {0x42, "\x29" + le(0x1234ABCD, 4) +
+                                (label + std::string(11, ' ')).substr(0, 11) + "FAT32   "},
+                     {0x1FE, "\x55\xAA"}});
 }
 
 inline Sector ntfsBoot() {  // no label field at all
-  Sector s{};
-  return place(s, 0, "\xEB\x52\x90NTFS    " + le(512, 2) + "\x08"), place(s, 0x1FE, "\x55\xAA"), s;
+  return sectorWith({{0, "\xEB\x52\x90NTFS    " + le(512, 2) + "\x08"}, {0x1FE, "\x55\xAA"}});
 }
 
 // a to z upper-cased; both bytes of a double-byte GBK character stay as they are.
@@ -93,8 +95,8 @@ inline std::string upperAscii(std::string text) {
 }
 
 inline std::string hexText(std::uint64_t value) {  // "0x1BE"
-  char text[24];
-  return std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value)), text;
+  const char digit = "0123456789ABCDEF"[value % 16];
+  return (value < 16 ? std::string("0x") : hexText(value / 16)) + digit;
 }
 
 constexpr std::uint64_t kAnyOffset = ~std::uint64_t{0};
@@ -110,8 +112,7 @@ struct Fault {
   unsigned nth = 0, error = 0, seen = 0;
 };
 
-// A disk's bytes in 512-byte chunks, whatever its sector size: chunk index -> content; no zero
-// chunks.
+// A disk's bytes in 512-byte chunks whatever its sector size (index -> bytes), none all zeros.
 using Chunk = std::array<std::uint8_t, 512>;
 using DiskBytes = std::map<std::uint64_t, Chunk>;
 
@@ -125,15 +126,9 @@ struct SimulatedDisk {
   std::size_t sectorSize = 512;
   // Content changed behind the program's back (not logged); offsets need not be aligned.
   void put(std::uint64_t offset, const std::string& bytes);
-  void put(std::uint64_t offset, const Sector& sector) {
-    put(offset, std::string(sector.begin(), sector.end()));
-  }
+  void put(std::uint64_t offset, const Sector& s) { put(offset, std::string(s.begin(), s.end())); }
   std::string bytes(std::uint64_t offset, std::size_t count) const;
-  Sector sector(std::uint64_t offset) const {
-    const std::string b = bytes(offset, 512);
-    Sector s;
-    return std::copy(b.begin(), b.end(), s.begin()), s;
-  }
+  Sector sector(std::uint64_t offset) const { return sectorWith({{0, bytes(offset, 512)}}); }
 };
 
 struct SimulatedVolume {
@@ -154,12 +149,12 @@ class SimulatedMachine : RawDisks, Registry, Volumes, DosDevices, SystemInfo, Ui
   void setDiskCount(std::uint32_t count) { enumValues["COUNT"] = count; }
   SimulatedVolume* volume(char letter);  // mounted, or through a defined name to a partition device
   std::map<unsigned, DiskBytes> contents() const;
-  std::vector<std::string> logged(
-      const std::string& prefix) const;  // the lines with `prefix`, without it
+  // The lines of the log that start with `prefix`, without it.
+  std::vector<std::string> logged(const std::string& prefix) const;
 
   std::map<unsigned, SimulatedDisk> disks;
-  // SYSTEM\CurrentControlSet\Services\Disk\Enum by upper-case name: REG_DWORD, REG_SZ (GBK), other.
-  using Value = std::variant<std::uint32_t, std::string, std::vector<std::uint8_t>>;
+  // SYSTEM\CurrentControlSet\Services\Disk\Enum by upper-case name: REG_DWORD or REG_SZ (GBK).
+  using Value = std::variant<std::uint32_t, std::string>;
   std::map<std::string, Value> enumValues;
   // Letters in use: mounted volumes and, with noExtent, drives such as CD drives or shares.
   std::map<char, SimulatedVolume> letters;
@@ -228,17 +223,15 @@ class SimulatedMachine : RawDisks, Registry, Volumes, DosDevices, SystemInfo, Ui
   std::optional<std::string> fatDriverLabel(const std::string& label) const;
 };
 
-// The bytes in which two sets of disk contents differ, as disk and offset; absent sectors are
-// zeros.
+// The bytes in which two sets of disk contents differ, as (disk, offset); absent chunks are zeros.
 std::vector<std::pair<unsigned, std::uint64_t>> differingBytes(std::map<unsigned, DiskBytes> a,
                                                                std::map<unsigned, DiskBytes> b);
 
-// A read or write of the log taken apart: "read 0 0x200 512" -> {"read", "0", 0x200, 512}; -1:
-// "failed".
+// A read or write of the log taken apart: "read 0 0x200 512" -> {"read", "0", 0x200, 512}.
 struct LoggedAccess {
   std::string op, device;
   std::uint64_t offset = 0;
-  long bytes = -1;
+  long bytes = -1;  // "failed"
 };
 std::optional<LoggedAccess> parseAccess(const std::string& line);
 }  // namespace quenbolt

@@ -5,7 +5,6 @@
 #include "support/simulated_machine.h"
 
 namespace quenbolt {
-
 // Standard output and exit status of `command` run by sh, /usr/sbin and /sbin on its path; -1: no
 // shell.
 std::pair<std::string, int> runTool(const std::string& command);
@@ -14,15 +13,9 @@ std::pair<std::string, int> runTool(const std::string& command);
 // reserved (16 MiB), basic data (800 MiB, from sector 239616), recovery (100 MiB); 128 entries.
 extern const char* const kWindowsGptScript;
 
-struct SfdiskPartition {
-  std::uint64_t start = 0, size = 0;
-  bool hidden = false;
-};  // as `sfdisk -J` lists one: sectors; "GUID:62"
-
-// Partitions a sparse image of `bytes` from `script` (sfdisk's input), lays it onto `machine` as
-// disk `index` and returns what `sfdisk -J` lists for it; nothing when sfdisk cannot.
-std::optional<std::vector<SfdiskPartition>> sfdiskDisk(const std::string& script,
-                                                       std::uint64_t bytes,
-                                                       SimulatedMachine& machine, unsigned index);
-
+// Partitions a sparse image of `bytes` from `script` (sfdisk's input) and lays what a GPT of 128
+// entries holds (its first 34 and last 33 sectors) onto `machine` as disk `index`; false when
+// sfdisk cannot.
+bool sfdiskDisk(const std::string& script, std::uint64_t bytes, SimulatedMachine& machine,
+                unsigned index);
 }  // namespace quenbolt
