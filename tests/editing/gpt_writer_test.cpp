@@ -195,13 +195,15 @@ TEST(GptWriter, ATableWhoseCopiesAreNotOneTableIsNotWritten) {
        }},
       {"打开磁盘失败",
        [](SimulatedMachine& m) { m.disks[0].faults = {{FaultOn::OpenForWriting}}; }},
-      // The primary was damaged before the scan, which could read only the backup.
+      // The primary was damaged before the scan, which could read only the backup: the disk is
+      // not even opened for writing.
       {"主 GPT 已损坏", nullptr}};
   for (const auto& [reason, damage] : cases) {
     GptMachine m;
     if (!damage) m.machine.disks[0].put(512 + 0x40, "\xFF");
     EXPECT_EQ(m.run(recoveryToBasicData, damage), Lines{failed(reason)});
     EXPECT_TRUE(m.writes().empty()) << reason;
+    EXPECT_TRUE(damage || m.machine.logged("open 0 readwrite").empty());
   }
 }
 
