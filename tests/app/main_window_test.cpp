@@ -212,8 +212,12 @@ TEST_F(MainWindow, ABatchCommandWritesWithoutTheWindowAndTheLettersGoOnceAtTheCl
   EXPECT_EQ(machine.logged("remove "), (Lines{"H: ok", "I: ok"}));
 }
 
+// Disk 2's table could not be read: it shows its protective EE entry, which has no active box.
 TEST_F(MainWindow, TheEditorShowsWhatEachRowAllowsAndTheActiveBoxTheFlagTheScanFound) {
+  machine.disks[1].put(typeAt(0, 0), std::string("\xEE"));
   start({"q"}, true);
+  view.clickRow(rowG);
+  EXPECT_FALSE(view.activeOn);
   view.clickRow(rowExtended);  // after the active row: its check mark must not stay
   EXPECT_FALSE(view.labelOn || view.activeOn || view.active);
   view.clickRow(rowE);
@@ -293,16 +297,6 @@ TEST_F(MainWindow, TypingInTheListFindsARowByItsLetterOrKeepsTheSelection) {
   EXPECT_EQ(presenter.findRow("D", rowE, true, false), -1);
   EXPECT_EQ(presenter.findRow("X", 0, true, true), -1);
   EXPECT_EQ(presenter.findRow("", rowI, true, false), rowI) << "an empty prefix fits the start";
-}
-
-// A GPT disk whose table could not be read shows its protective EE entry: no active box for it.
-TEST_F(MainWindow, AProtectiveEntryOffersNoActiveBox) {
-  machine.disks[1].put(typeAt(0, 0), std::string("\xEE"));
-  start({"q"}, true);
-  view.clickRow(rowG);
-  EXPECT_FALSE(view.activeOn);
-  view.clickRow(rowH);
-  EXPECT_TRUE(view.activeOn);
 }
 
 // A GPT row: its box is "隐藏" (bits 62 and 63 together), its type a four-digit code from the GPT

@@ -72,6 +72,14 @@ Edit type(std::size_t row, const char* guid) {
 
 const Edit recoveryToBasicData = type(1, kBasicData);
 
+void twoLinuxTypes(PartitionList& list) {
+  type(0, kLinuxData)(list);
+  type(2, kLinuxData)(list);
+}
+void linuxAttributes(PartitionList& list) {
+  list.stageGptAttributes(*list.gptRecordOf(3), kRecoveryAttributes);
+}
+
 std::string failed(const std::string& reason) {
   return "磁盘 1 分区 2：GPT 分区项 未写入（" + reason + "）";
 }
@@ -91,25 +99,8 @@ TEST(GptWriter, ChangesLandInBothCopiesWithTheirCrcsInFourWritesBackupFirst) {
     std::uint64_t entry4Attributes;
     std::uint64_t arraySector;  // of the changed entries
   } cases[] = {{"a type", 128, recoveryToBasicData, {1}, "BBBL", 0, 0},
-               {"two types, one pass",
-                128,
-                [](PartitionList& list) {
-                  type(0, kLinuxData)(list);
-                  type(2, kLinuxData)(list);
-                },
-                {0, 2},
-                "LRLL",
-                0,
-                0},
-               {"attributes",
-                128,
-                [](PartitionList& list) {
-                  list.stageGptAttributes(*list.gptRecordOf(3), kRecoveryAttributes);
-                },
-                {4},
-                "BRBL",
-                kRecoveryAttributes,
-                1},
+               {"two types, one pass", 128, twoLinuxTypes, {0, 2}, "LRLL", 0, 0},
+               {"attributes", 128, linuxAttributes, {4}, "BRBL", kRecoveryAttributes, 1},
                {"a type in an array of 9 entries", 9, type(3, kBasicData), {4}, "BRBB", 0, 1}};
   for (const Case& c : cases) {
     GptMachine m(c.entryCount);

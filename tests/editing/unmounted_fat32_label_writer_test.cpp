@@ -43,6 +43,23 @@ void withBackupAndLabel(SimulatedDisk& disk) {
   disk.put(kRoot + 32, entry("OLD        ", 0x08));
 }
 
+// More root directory: the first cluster full, the FAT leading on to cluster 3.
+void firstClusterFullThenMore(SimulatedDisk& d) {
+  fillFirstCluster(d);
+  d.put(kFat + 2 * 4, le(3, 4));
+}
+void labelInSecondCluster(SimulatedDisk& d) {
+  firstClusterFullThenMore(d);
+  d.put(kRoot + 8 * 512, entry("OLD        ", 0x08));
+}
+void bootWriteFails(SimulatedDisk& d) {
+  withBackupAndLabel(d);
+  d.faults = {{FaultOn::Write, kBootH}};
+}
+void rootReadFails(SimulatedDisk& d) { d.faults = {{FaultOn::Read, kRoot, -1, 1}}; }
+void rootReadAgainFails(SimulatedDisk& d) { d.faults = {{FaultOn::Read, kRoot, 100, 2}}; }
+void noSectorsPerCluster(SimulatedDisk& d) { d.put(kBootH + 0x0D, std::string(1, '\x03')); }
+
 struct Case {
   const char* label;
   void (*volume)(SimulatedDisk&);
@@ -58,75 +75,45 @@ std::vector<ByteChange> inBothBootSectors(const std::string& field, std::vector<
   return more;
 }
 
+// The boot sector and a new root entry holding `field`.
+std::vector<ByteChange> inBootAndNewEntry(const std::string& field, const std::string& entry) {
+  return {{0, kBootH + 0x47, field}, {0, kRoot, newLabelEntry(entry)}};
+}
+
 TEST(UnmountedFat32Label, ThreeCopiesAreWrittenUnderFatsRulesOrNothingIs) {
+  const std::string badChar = "卷标 未写入（卷标含有 FAT 不允许的字符）";
+  const std::string notOem = "卷标 未写入（卷标含有系统 OEM 代码页没有的字符）";
+  const std::string noRoom = "根目录卷标 未写入（根目录没有空位存放卷标）";
+  const std::string rootUnread = "根目录卷标 未写入（读取扇区失败）";
   const Case cases[] = {
-      {"new label",
-       nullptr,
-       "",
-       {{0, kBootH + 0x47, "NEW LABEL  "}, {0, kRoot, newLabelEntry("NEW LABEL  ")}}},
+      {"new label", nullptr, "", inBootAndNewEntry("NEW LABEL  ", "NEW LABEL  ")},
       {"new", withBackupAndLabel, "",
        inBothBootSectors("NEW        ", {{0, kRoot + 32, "NEW        "}})},
       // Upper case as Windows makes it, not only a to z; a capital GBK lacks cannot be stored.
-      {"αβａｂ",
-       nullptr,
-       "",
-       {{0, kBootH + 0x47, "ΑΒＡＢ   "}, {0, kRoot, newLabelEntry("ΑΒＡＢ   ")}}},
-      {"āb", nullptr, "卷标 未写入（卷标含有系统 OEM 代码页没有的字符）", {}},
-      {"数据", nullptr, "卷标 未写入（卷标含有系统 OEM 代码页没有的字符）", {}, 437},
-      {"a.b", nullptr, "卷标 未写入（卷标含有 FAT 不允许的字符）", {}},
-      {" lead", nullptr, "卷标 未写入（卷标含有 FAT 不允许的字符）", {}},
+      {"αβａｂ", nullptr, "", inBootAndNewEntry("ΑΒＡＢ   ", "ΑΒＡＢ   ")},
+      {"āb", nullptr, notOem, {}},
+      {"数据", nullptr, notOem, {}, 437},
+      {"a.b", nullptr, badChar, {}},
+      {" lead", nullptr, badChar, {}},
       {"twelve bytes", nullptr, "卷标 未写入（卷标超过 11 字节）", {}},
       // No label: "NO NAME" in the boot sectors, the entry deleted as fatlabel deletes it.
       {"", withBackupAndLabel, "",
        inBothBootSectors("NO NAME    ",
                          {{0, kRoot + 32, "\xE5"}, {0, kRoot + 32 + 11, bytes("\0", 1)}})},
       // A first name byte of 0xE5 (a GBK lead byte) is kept as 0x05, or the entry reads as deleted.
-      {"\xE5\xA1",
-       nullptr,
-       "",
-       {{0, kBootH + 0x47, "\xE5\xA1         "}, {0, kRoot, newLabelEntry("\x05\xA1         ")}}},
-      {"new", fillFirstCluster, "根目录卷标 未写入（根目录没有空位存放卷标）", {}},
-      {"new",  // free entries further on are not taken
-       [](SimulatedDisk& d) {
-         fillFirstCluster(d);
-         d.put(kFat + 2 * 4, le(3, 4));
-       },
-       "根目录卷标 未写入（根目录没有空位存放卷标）",
-       {}},
-      // The label entry in the root's second cluster, reached through the FAT.
+      {"\xE5\xA1", nullptr, "", inBootAndNewEntry("\xE5\xA1         ", "\x05\xA1         ")},
+      {"new", fillFirstCluster, noRoom, {}},
+      {"new", firstClusterFullThenMore, noRoom, {}},  // free entries further on are not taken
       {"new",
-       [](SimulatedDisk& d) {
-         fillFirstCluster(d);
-         d.put(kFat + 2 * 4, le(3, 4));
-         d.put(kRoot + 8 * 512, entry("OLD        ", 0x08));
-       },
+       labelInSecondCluster,
        "",
        {{0, kBootH + 0x47, "NEW        "}, {0, kRoot + 8 * 512, "NEW        "}}},
       // A failed write ends the label there: nothing after it is written.
-      {"new",
-       [](SimulatedDisk& d) {
-         withBackupAndLabel(d);
-         d.faults = {{FaultOn::Write, kBootH}};
-       },
-       "引导区卷标 未写入（写入扇区失败）",
-       {}},
-      {"new",
-       [](SimulatedDisk& d) {
-         d.faults = {{FaultOn::Read, kRoot, -1, 1}};
-       },
-       "根目录卷标 未写入（读取扇区失败）",
-       {}},
+      {"new", bootWriteFails, "引导区卷标 未写入（写入扇区失败）", {}},
+      {"new", rootReadFails, rootUnread, {}},
       // Read again just before it is written, the root sector fails: the boot sector stays written.
-      {"new",
-       [](SimulatedDisk& d) {
-         d.faults = {{FaultOn::Read, kRoot, 100, 2}};
-       },
-       "根目录卷标 未写入（读取扇区失败）",
-       {{0, kBootH + 0x47, "NEW        "}}},
-      {"new",
-       [](SimulatedDisk& d) { d.put(kBootH + 0x0D, std::string(1, '\x03')); },
-       "卷标 未写入（FAT32 引导区的参数无效）",
-       {}},
+      {"new", rootReadAgainFails, rootUnread, {{0, kBootH + 0x47, "NEW        "}}},
+      {"new", noSectorsPerCluster, "卷标 未写入（FAT32 引导区的参数无效）", {}},
   };
   for (const Case& c : cases) {
     Bench b([](SimulatedMachine& m) { m.partitionDevices.erase({0, 2}); });
@@ -144,21 +131,6 @@ TEST(UnmountedFat32Label, ThreeCopiesAreWrittenUnderFatsRulesOrNothingIs) {
     EXPECT_EQ(b.unexpectedBytes(c.changes), "") << c.label;
     EXPECT_EQ(b.machine.openHandles, 0u);
   }
-}
-
-// Everything is read first through one handle; then each write reads its sector again in full.
-TEST(UnmountedFat32Label, ReadsTheWholePlanBeforeItWritesAndEachSectorAgainBeforeItIsWritten) {
-  Bench b([](SimulatedMachine& m) { m.partitionDevices.erase({0, 2}); });
-  withBackupAndLabel(b.machine.disks[0]);
-  b.machine.log.clear();
-  b.list.nameLabel(rowH, "new");
-  EXPECT_TRUE(applyChanges(b.platform, b.list).succeeded());
-  const std::uint64_t backup = kBootH + 3 * 512;
-  EXPECT_EQ(
-      b.machine.log,
-      (Lines{"open 0 read ok", "read 0 " + hexText(kBootH) + " 512",
-             "read 0 " + hexText(backup) + " 512", "read 0 " + hexText(kRoot) + " 512", "close 0"} +
-       cycle("0", kBootH) + cycle("0", backup) + cycle("0", kRoot) + Lines{"requestClose"}));
 }
 
 // A sector changed between the reads that planned the label and the write: that one is not written.

@@ -7,10 +7,9 @@
 #include <memory>
 #include <set>
 #include <tuple>
-#include "cli/command_line.h"
-#include "cli/commands.h"
 #include "discovery/boot_sector_label_reader.h"
 #include "discovery/scan_disks.h"
+#include "discovery/startup_scan.h"
 #include "editing/apply_changes.h"
 #include "editing/boot_sector_label_writer.h"
 #include "editing/unmounted_fat32_label_writer.h"
@@ -18,7 +17,6 @@
 #include "model/gpt_table.h"
 #include "support/gpt_disk.h"
 #include "support/oracle.h"
-#include "support/standard_machine.h"
 
 namespace quenbolt {
 namespace fuzz {
@@ -32,59 +30,6 @@ void check(bool holds, const char* invariant) {
 void checkAccesses(const SimulatedMachine& m) {
   check(m.openHandles == 0 && oracle::writesWithoutFullRead(m.log).empty(),
         "a handle open, or a write without a full read just before");
-}
-
-// The scan over a machine the input describes, raw sectors included: it never writes, closes every
-// handle, keeps a value per row in each store, and its rows are those the table sectors hold.
-void scan(FuzzedDataProvider& in) {
-  // The oracle's builder, steered by the input; an exhausted input answers 0, ending every loop.
-  SimulatedMachine m;
-  oracle::Chooser chooser{
-      [&](std::uint32_t n) { return n ? in.ConsumeIntegralInRange<std::uint32_t>(0, n - 1) : 0; }};
-  oracle::buildRandomMachine(chooser, m);
-  for (unsigned extra = in.ConsumeIntegralInRange(0, 6); extra > 0 && m.disks.count(extra % 3);
-       --extra) {
-    m.disks[extra % 3].put(in.ConsumeIntegralInRange<std::uint64_t>(0, (1 << 30) / 512 - 1) * 512,
-                           in.ConsumeBytesAsString(512));
-  }
-  const auto before = m.contents();
-  Platform platform = m.platform();
-  PartitionList list;
-  TempLetterList letters;
-  scanWithTemporaryLetters(platform, TypeCatalogue(), list, letters);
-  check(m.contents() == before && m.logged("write ").empty() && m.openHandles == 0,
-        "the scan wrote or left a handle open");
-  for (std::size_t n : {list.TableSectorOffset.size(), list.BootSectorOffsetText.size(),
-                        list.ScannedTypeId.size(), list.ScannedLabel.size()})
-    check(n == list.size(), "a store beside the list without a value per row");
-  std::vector<unsigned> unreadable;
-  const std::vector<oracle::Part> parts = oracle::partsOf(m, unreadable);
-  check(!list.GptList.empty() || parts.size() == list.size(),
-        "other rows than the table sectors hold");
-  for (std::size_t r = 0; list.GptList.empty() && r < parts.size(); ++r) {
-    check(list.rows[r][kDiskColumn] == std::to_string(parts[r].disk + 1) &&
-              list.rows[r][kPartitionColumn] == parts[r].number &&
-              list.TableSectorOffset[r] + list.TypeByteOffset[r] == parts[r].typeAt &&
-              list.BootSectorOffsetText[r] == hexText(0x1000000000000 | parts[r].start).substr(3),
-          "a row unlike the entry it comes from");
-  }
-  removeTemporaryLetters(platform, letters);
-  check(m.defined.empty(), "a temporary letter outlives the run");
-}
-
-// Any bytes as a command line on the standard machine: it ends 0 to 3, changes nothing unless it
-// commits, never writes without a full read first, and reports every failed write in its status.
-void command(FuzzedDataProvider& in) {
-  standard::Bench b;
-  const CommandResult r = runCommandStep(
-      b.platform, b.list, splitCommandLine("q " + in.ConsumeRemainingBytesAsString()));
-  check(r.exitStatus >= 0 && r.exitStatus <= 3, "a status outside 0 to 3");
-  checkAccesses(b.machine);
-  check(
-      r.ranApplyChanges || (b.machine.contents() == b.before && b.machine.logged("label ").empty()),
-      "changed without a commit");
-  check(!r.ranApplyChanges || r.exitStatus == (r.report.succeeded() ? 0 : 1),
-        "the status hides a failed write");
 }
 
 // A row whose disk, offset text, sector, label and faults come from the input: the reader gives a
@@ -108,8 +53,8 @@ void boot_label(FuzzedDataProvider& in) {
     if (sector < d.size) d.put(sector, in.ConsumeBytesAsString(512));
   }
   PartitionList list;
-  const std::string text = hexText(0x1000000000000 | at).substr(3),
-                    label = in.ConsumeRandomLengthString(24);
+  const std::string text = hexText(0x1000000000000 | at).substr(3);
+  const std::string label = in.ConsumeRandomLengthString(24);
   list.rows.emplace_back()[kDiskColumn] = in.ConsumeBool() ? "1" : in.ConsumeRandomLengthString(3);
   list.BootSectorOffsetText.push_back(in.ConsumeBool() ? text : in.ConsumeRandomLengthString(18));
   const bool named =
@@ -173,7 +118,8 @@ void gpt(FuzzedDataProvider& in) {
   std::string entries(128 * 128, '\0');
   for (unsigned i = 0, used = in.ConsumeIntegralInRange(0, 16); i < used; ++i) {
     const std::size_t slot = pick(i) % 1024;
-    const std::uint64_t first = pick(34 + 2048 * i), last = pick(first + 2047);
+    const std::uint64_t first = pick(34 + 2048 * i);
+    const std::uint64_t last = pick(first + 2047);
     entries.resize(std::max(entries.size(), (slot + 1) * 128));
     entries.replace(slot * 128, 56,
                     (in.ConsumeBytesAsString(16) + std::string(16, '\1')).substr(0, 16) +
@@ -183,7 +129,9 @@ void gpt(FuzzedDataProvider& in) {
   const std::tuple<std::uint64_t, std::uint64_t, std::uint64_t> copies[] = {
       {1, sectors - 1, 2}, {sectors - 1, 1, sectors - 33}};
   for (const auto& [lba, alternate, arrayLba] : copies) {
-    const std::uint64_t count = pick(128), size = pick(128), headerSize = pick(92);
+    const std::uint64_t count = pick(128);
+    const std::uint64_t size = pick(128);
+    const std::uint64_t headerSize = pick(92);
     // An array of more than 1 MiB is refused before it is read: there is no need to lay it out.
     const std::uint64_t bytes = (count & 0xFFFFFFFF) * (size & 0xFFFFFFFF);
     std::string array = entries;
@@ -299,7 +247,8 @@ void gpt_write(FuzzedDataProvider& in) {
   const ChangeReport report = applyChanges(platform, list);
   checkAccesses(m);
   for (const auto& [disk, offset] : differingBytes({{0, before}}, {{0, d.sectors}})) {
-    const std::uint64_t lba = offset / 512, within = offset % 512;
+    const std::uint64_t lba = offset / 512;
+    const std::uint64_t within = offset % 512;
     bool allowed = (lba == 1 || lba == at.backupHeader) &&
                    ((within >= 16 && within < 20) || (within >= 88 && within < 92));
     for (std::uint64_t array : arrays) {
@@ -308,7 +257,8 @@ void gpt_write(FuzzedDataProvider& in) {
     }
     check(allowed, "a byte changed outside the staged entry and the CRC fields");
   }
-  const GptCopyOnDisk primary = gptCopyAt(d, 1), backup = gptCopyAt(d, at.backupHeader);
+  const GptCopyOnDisk primary = gptCopyAt(d, 1);
+  const GptCopyOnDisk backup = gptCopyAt(d, at.backupHeader);
   const bool whole =
       primary.problem.empty() && backup.problem.empty() && primary.array == backup.array &&
       primary.headerFields == backup.headerFields &&

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 #include "model/gpt_table.h"
 #include "support/tools.h"
 
@@ -34,43 +35,24 @@ TEST(DiskLayout, AChainEndsOnlyAtAZeroLinkALoopTheMbrOrTheReadBudget) {
   };
   const Sector container = table({{0, 0, 0x05, 100, 1000}});
   const Sector logical = table({{0, 0, 0x07, 1, 10}});
-  const struct {
-    const char* what;
-    Disk disk;
-    std::size_t rows;
-    std::vector<std::uint64_t> reads;
-  } cases[] = {
-      {"first EBR invalid: the container alone",
-       {{0, container}, {100, table({{1, 0, 0x05, 50, 10}}, false)}},
-       1,
-       {100}},
-      {"first EBR 55 AA alone: one empty logical", {{0, container}, {100, table({})}}, 2, {100}},
-      {"an invalid EBR in the middle is walked through",
-       {{0, container},
-        {100, ebr(50)},
-        {150, table({{0, 0, 0x07, 1, 10}, {1, 0, 0x05, 80, 10}}, false)},
-        {180, logical}},
-       3,
-       {100, 150, 180}},
-      {"a loop back to an EBR read before",
-       {{0, container}, {100, ebr(50)}, {150, ebr(60)}, {160, ebr(50)}},
-       4,
-       {100, 150, 160}},
-      {"a slot-0 link of start 0 leads back",
-       {{0, container}, {100, ebr(50)}, {150, table({{0, 0, 0x0F, 0, 10}})}},
-       2,
-       {100, 150}},
-      {"two containers share one chain",
-       {{0, table({{0, 0, 0x05, 100, 1000}, {1, 0, 0x0F, 100, 1000}})}, {100, logical}},
-       3,
-       {100}},
-      {"a container at the MBR",
-       {{0, table({{0, 0, 0x05, 0, 1000}, {1, 0, 0x07, 2048, 1000}})}},
-       2,
-       {}}};
-  for (const auto& c : cases) {
-    const auto [rows, reads] = walk(c.disk);
-    EXPECT_TRUE(rows.size() == c.rows && reads == c.reads) << c.what;
+  const Sector badEbr = table({{0, 0, 0x07, 1, 10}, {1, 0, 0x05, 80, 10}}, false);
+  // Each: the disk, then the rows walked and the sectors read.
+  const std::tuple<Disk, std::size_t, std::vector<std::uint64_t>> cases[] = {
+      // The first EBR invalid: the container alone; of 55 AA alone: one empty logical.
+      {{{0, container}, {100, table({{1, 0, 0x05, 50, 10}}, false)}}, 1, {100}},
+      {{{0, container}, {100, table({})}}, 2, {100}},
+      // An invalid EBR in the middle is walked through.
+      {{{0, container}, {100, ebr(50)}, {150, badEbr}, {180, logical}}, 3, {100, 150, 180}},
+      // A loop back to an EBR read before; a slot-0 link of start 0, leading back.
+      {{{0, container}, {100, ebr(50)}, {150, ebr(60)}, {160, ebr(50)}}, 4, {100, 150, 160}},
+      {{{0, container}, {100, ebr(50)}, {150, table({{0, 0, 0x0F, 0, 10}})}}, 2, {100, 150}},
+      // Two containers share one chain; a container at the MBR.
+      {{{0, table({{0, 0, 0x05, 100, 1000}, {1, 0, 0x0F, 100, 1000}})}, {100, logical}}, 3, {100}},
+      {{{0, table({{0, 0, 0x05, 0, 1000}, {1, 0, 0x07, 2048, 1000}})}}, 2, {}}};
+  for (const auto& [disk, rowCount, sectorsRead] : cases) {
+    const auto [rows, reads] = walk(disk);
+    EXPECT_EQ(rows.size(), rowCount) << testing::PrintToString(sectorsRead);
+    EXPECT_EQ(reads, sectorsRead);
   }
   Disk chain{{0, table({{0, 0, 0x05, 1, 0x7FFFFFFF}})}};
   for (std::uint32_t i = 0; i < kMaxEbrReadsPerDisk + 100; ++i) chain[1 + 2 * i] = ebr(2 * (i + 1));
@@ -84,10 +66,19 @@ TEST(DiskLayout, AChainEndsOnlyAtAZeroLinkALoopTheMbrOrTheReadBudget) {
       0x100007C00u);
 }
 
+// Each peer's list, a line a partition: its number, then start, size, type, boot and kind ("-":
+// not stated).
+std::vector<std::array<std::string, 5>> peerList(const std::string& path) {
+  std::vector<std::array<std::string, 5>> lines;
+  std::ifstream in(path);
+  for (std::array<std::string, 6> l; in >> l[0] >> l[1] >> l[2] >> l[3] >> l[4] >> l[5];)
+    lines.push_back({l[1], l[2], l[3], l[4], l[5]});
+  return lines;
+}
+
 TEST(DiskLayout, TheCorpusImagesAreWalkedAsTheirPeersList) {
-  std::string dir = std::getenv("QUENBOLT_CORPUS_DIR")
-                        ? std::getenv("QUENBOLT_CORPUS_DIR") + std::string("/")
-                        : "";
+  const char* given = std::getenv("QUENBOLT_CORPUS_DIR");
+  std::string dir = given ? given + std::string("/") : "";
   for (std::string up = __FILE__; dir.empty() && up.rfind('/') != std::string::npos;) {
     up.erase(up.rfind('/'));
     if (std::ifstream(up + "/shared/corpus/mbr/MANIFEST.tsv")) dir = up + "/shared/corpus/mbr/";
@@ -95,35 +86,26 @@ TEST(DiskLayout, TheCorpusImagesAreWalkedAsTheirPeersList) {
   std::ifstream manifest(dir + "MANIFEST.tsv");
   if (dir.empty() || !manifest || runTool("xz -V").second != 0)
     GTEST_SKIP() << "the shared corpus or xz is not here";
-  auto list =
-      [](const std::string& path) {  // start, size, type, boot, kind per line; "-": not stated
-        std::vector<std::array<std::string, 5>> lines;
-        std::ifstream in(path);
-        for (std::array<std::string, 6> l; in >> l[0] >> l[1] >> l[2] >> l[3] >> l[4] >> l[5];)
-          lines.push_back({l[1], l[2], l[3], l[4], l[5]});
-        return lines;
-      };
   unsigned images = 0;
-  for (std::string line, name; std::getline(manifest, line) && std::istringstream(line) >> name;
-       images += name != "image") {
-    if (name == "image") continue;  // the header
-    const std::string bytes =
-        runTool((name.rfind(".xz") == name.size() - 3 ? "xz -dc '" : "cat '") + dir + name + "'")
-            .first;
-    if (name.rfind(".xz") == name.size() - 3) name.resize(name.size() - 3);
+  std::string line;
+  std::getline(manifest, line);  // the header
+  for (std::string name; std::getline(manifest, line) && std::istringstream(line) >> name;) {
+    ++images;
+    const bool xz = name.size() > 3 && name.compare(name.size() - 3, 3, ".xz") == 0;
+    const std::string bytes = runTool((xz ? "xz -dc '" : "cat '") + dir + name + "'").first;
+    if (xz) name.resize(name.size() - 3);
     const SectorReader read = [&bytes](std::uint64_t offset, Sector& sector) {
       sector.fill(0);
-      return offset + 512 <= bytes.size() &&
-             (std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(offset), 512, sector.begin()),
-              true);
+      if (offset + 512 > bytes.size()) return false;
+      std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(offset), 512, sector.begin());
+      return true;
     };
     Sector mbr;
     read(0, mbr);
-    EXPECT_FALSE(readGpt(mbr, read, bytes.size() / 512))
-        << name;  // bootcamp-hybrid.bin: an EE entry, no GPT
-    auto expected = list(
-        dir + name +
-        (name == "node-mbr/rpi.bin" ? ".sfdisk" : ".expected"));  // the peer states slot 0 alone
+    // bootcamp-hybrid.bin: an EE entry, no GPT.
+    EXPECT_FALSE(readGpt(mbr, read, bytes.size() / 512)) << name;
+    // rpi.bin: the peer states slot 0 alone in its .expected.
+    auto expected = peerList(dir + name + (name == "node-mbr/rpi.bin" ? ".sfdisk" : ".expected"));
     // dftt: slot 1 of the first EBR is the link, whatever its type; it leads into logical B's boot
     // sector, then past the disk. A first EBR of 55 AA alone is one empty logical.
     if (name == "dftt/ext-part-test-2.dd") expected.resize(5);
@@ -132,12 +114,13 @@ TEST(DiskLayout, TheCorpusImagesAreWalkedAsTheirPeersList) {
     const std::vector<LayoutRow> rows = walkDiskLayout(mbr, read);
     ASSERT_EQ(rows.size(), expected.size()) << name;
     for (std::size_t i = 0; i < rows.size(); ++i) {
-      const std::array<std::string, 5> ours{
-          std::to_string(rows[i].partitionOffset / 512), std::to_string(rows[i].entry.sectorCount),
-          hexText(0x100 | rows[i].entry.type).substr(3), rows[i].entry.isActive() ? "1" : "0",
-          rows[i].source == RowSource::Primary ? "primary"
-          : rows[i].source == RowSource::Ebr   ? "logical"
-                                               : "extended"};
+      const char* kind = rows[i].source == RowSource::Primary ? "primary"
+                         : rows[i].source == RowSource::Ebr   ? "logical"
+                                                              : "extended";
+      const std::array<std::string, 5> ours{std::to_string(rows[i].partitionOffset / 512),
+                                            std::to_string(rows[i].entry.sectorCount),
+                                            hexText(0x100 | rows[i].entry.type).substr(3),
+                                            rows[i].entry.isActive() ? "1" : "0", kind};
       for (std::size_t f = 0; f < 5; ++f)
         EXPECT_TRUE(expected[i][f] == "-" || upperAscii(ours[f]) == upperAscii(expected[i][f]))
             << name << " row " << i;

@@ -58,41 +58,42 @@ TEST(GptReader, AHostilePrimaryIsRefusedAtItsCheckAndTheBackupServesAndABackupIs
   constexpr std::uint64_t b = kBackup * 512;
   constexpr std::uint64_t entry = 2 * 512;
   struct Damage {
+    bool reseal;
+    bool readsArray;
     const char* what;
     Fields fields;
-    bool reseal, readsArray;
   };
   const Damage primary[] = {
-      {"signature", {{h + 7, 'X', 1}}, true, false},
-      {"header CRC", {{h + 0x40, 0xFF, 1}}, false, false},
-      {"header size below 92", {{h + kGptHeaderSizeField, 91, 4}}, true, false},
-      {"header size above a sector", {{h + kGptHeaderSizeField, 513, 4}}, true, false},
-      {"own LBA", {{h + kGptMyLbaField, kBackup, 8}}, true, false},
-      {"usable range over the header",
-       {{h + kGptFirstUsableLbaField, 1, 8}, {h + kGptEntryArrayLbaField, kLastUsable + 1, 8}},
+      {true, false, "signature", {{h + 7, 'X', 1}}},
+      {false, false, "header CRC", {{h + 0x40, 0xFF, 1}}},
+      {true, false, "header size below 92", {{h + kGptHeaderSizeField, 91, 4}}},
+      {true, false, "header size above a sector", {{h + kGptHeaderSizeField, 513, 4}}},
+      {true, false, "own LBA", {{h + kGptMyLbaField, kBackup, 8}}},
+      {true,
+       false,
+       "usable range over the header",
+       {{h + kGptFirstUsableLbaField, 1, 8}, {h + kGptEntryArrayLbaField, kLastUsable + 1, 8}}},
+      {true, false, "usable range empty", {{h + kGptFirstUsableLbaField, kLastUsable + 1, 8}}},
+      {true, false, "usable range past the disk", {{h + kGptLastUsableLbaField, kSectors, 8}}},
+      {true, false, "entry size 0", {{h + kGptEntrySizeField, 0, 4}}},
+      {true, false, "entry size 129", {{h + kGptEntrySizeField, 129, 4}}},
+      {true, false, "entry size 3 x 128", {{h + kGptEntrySizeField, 384, 4}}},
+      {true,
+       false,
+       "entries over 1 MiB",
+       {{h + kGptEntryCountField, 8193, 4}, {h + kGptFirstUsableLbaField, 4096, 8}}},
+      {true, false, "entries over 1 MiB by size", {{h + kGptEntrySizeField, 1u << 31, 4}}},
+      {true, false, "array on the MBR", {{h + kGptEntryArrayLbaField, 0, 8}}},
+      {true, false, "array on the header", {{h + kGptEntryArrayLbaField, 1, 8}}},
+      {true, false, "array in the usable range", {{h + kGptEntryArrayLbaField, 2048, 8}}},
+      {true, false, "array past the disk", {{h + kGptEntryArrayLbaField, kSectors - 16, 8}}},
+      {false, true, "array CRC", {{33 * 512 + 511, 1, 1}}},
+      {true,
        true,
-       false},
-      {"usable range empty", {{h + kGptFirstUsableLbaField, kLastUsable + 1, 8}}, true, false},
-      {"usable range past the disk", {{h + kGptLastUsableLbaField, kSectors, 8}}, true, false},
-      {"entry size 0", {{h + kGptEntrySizeField, 0, 4}}, true, false},
-      {"entry size 129", {{h + kGptEntrySizeField, 129, 4}}, true, false},
-      {"entry size 3 x 128", {{h + kGptEntrySizeField, 384, 4}}, true, false},
-      {"entries over 1 MiB",
-       {{h + kGptEntryCountField, 8193, 4}, {h + kGptFirstUsableLbaField, 4096, 8}},
-       true,
-       false},
-      {"entries over 1 MiB by size", {{h + kGptEntrySizeField, 1u << 31, 4}}, true, false},
-      {"array on the MBR", {{h + kGptEntryArrayLbaField, 0, 8}}, true, false},
-      {"array on the header", {{h + kGptEntryArrayLbaField, 1, 8}}, true, false},
-      {"array in the usable range", {{h + kGptEntryArrayLbaField, 2048, 8}}, true, false},
-      {"array past the disk", {{h + kGptEntryArrayLbaField, kSectors - 16, 8}}, true, false},
-      {"array CRC", {{33 * 512 + 511, 1, 1}}, false, true},
-      {"an entry past the usable range",
-       {{entry + 3 * 128 + kGptLastLbaField, kLastUsable + 1, 8}},
-       true,
-       true},
-      {"an entry before the usable range", {{entry + kGptFirstLbaField, 2047, 8}}, true, true},
-      {"an entry ending before it starts", {{entry + kGptLastLbaField, 2047, 8}}, true, true}};
+       "an entry past the usable range",
+       {{entry + 3 * 128 + kGptLastLbaField, kLastUsable + 1, 8}}},
+      {true, true, "an entry before the usable range", {{entry + kGptFirstLbaField, 2047, 8}}},
+      {true, true, "an entry ending before it starts", {{entry + kGptLastLbaField, 2047, 8}}}};
   for (const auto& c : primary) {
     make(c.fields, c.reseal ? 1 : 0, 2);
     const std::optional<GptTable> table = read();

@@ -22,8 +22,8 @@ std::uint64_t setting(const char* name, std::uint64_t fallback) {
 }
 
 TEST(Property, BatchCommandsChangeOnlyWhatTheyNameAndMakeOrReportEveryChange) {
-  const std::uint64_t first = setting("QUENBOLT_PROPERTY_SEED", 0x5EED0001),
-                      cases = setting("QUENBOLT_PROPERTY_CASES", 2000);
+  const std::uint64_t first = setting("QUENBOLT_PROPERTY_SEED", 0x5EED0001);
+  const std::uint64_t cases = setting("QUENBOLT_PROPERTY_CASES", 2000);
   for (std::uint64_t seed = first, failed = 0; seed < first + cases && failed < 3; ++seed) {
     SimulatedMachine machine;
     Platform platform = machine.platform();
@@ -46,7 +46,8 @@ TEST(Property, BatchCommandsChangeOnlyWhatTheyNameAndMakeOrReportEveryChange) {
     }
     machine.log.clear();
     const SimulatedMachine before = machine;
-    std::string line = "Quenbolt.exe", problems;
+    std::string line = "Quenbolt.exe";
+    std::string problems;
     for (const std::string& arg : args) line += " " + arg;  // none holds a blank
     const int status = runCommandStep(platform, list, splitCommandLine(line)).exitStatus;
     for (const std::string& p : oracle::checkBatchRun(before, machine, args, status, faults))

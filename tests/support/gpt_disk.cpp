@@ -57,7 +57,8 @@ GptCopyOnDisk gptCopyAt(const SimulatedDisk& disk, std::uint64_t lba, std::size_
   GptCopyOnDisk copy;
   std::string h = disk.bytes(lba * sectorSize, 92);
   const std::uint64_t array = le64At(h, 72);
-  const std::uint64_t count = le64At(h, 80) & 0xFFFFFFFF, size = le64At(h, 84) & 0xFFFFFFFF;
+  const std::uint64_t count = le64At(h, 80) & 0xFFFFFFFF;
+  const std::uint64_t size = le64At(h, 84) & 0xFFFFFFFF;
   copy.alternate = le64At(h, 32);
   if (count * size > (1 << 20)) {
     copy.problem = "an array of more than 1 MiB";
@@ -77,7 +78,8 @@ GptCopyOnDisk gptCopyAt(const SimulatedDisk& disk, std::uint64_t lba, std::size_
 
 void resealGptCopy(SimulatedDisk& disk, std::uint64_t headerLba) {
   std::string h = disk.bytes(headerLba * 512, 512);
-  const std::uint64_t count = le64At(h, 80) & 0xFFFFFFFF, size = le64At(h, 84) & 0xFFFFFFFF;
+  const std::uint64_t count = le64At(h, 80) & 0xFFFFFFFF;
+  const std::uint64_t size = le64At(h, 84) & 0xFFFFFFFF;
   const std::uint64_t headerSize = std::min<std::uint64_t>(le64At(h, 12) & 0xFFFFFFFF, 512);
   if (count * size <= (1 << 20))
     h.replace(88, 4, le(crcOf(disk.bytes(le64At(h, 72) * 512, count * size)), 4));

@@ -43,7 +43,10 @@ std::vector<Part> partsOf(const SimulatedMachine& m, std::vector<unsigned>& unre
       continue;
     }
     const Sector mbr = d.sector(0);
-    unsigned display = 0, primaries = 0, systems = 0, visits = 0;
+    unsigned display = 0;
+    unsigned primaries = 0;
+    unsigned systems = 0;
+    unsigned visits = 0;
     for (unsigned slot = 0; slot < 4; ++slot)
       primaries += field(mbr, 0x1CA + 16 * slot) && !isContainer(mbr[0x1C2 + 16 * slot]);
     std::set<std::uint64_t> read{0};  // a table sector is read once a disk; the MBR is never an EBR
@@ -150,7 +153,9 @@ std::vector<std::string> randomCommand(Chooser& c, const SimulatedMachine& m) {
   std::vector<unsigned> unreadable;
   const std::vector<Part> parts = partsOf(m, unreadable);
   const Part* p = parts.empty() || c.chance(10) ? nullptr : &c.oneOf(parts);
-  const std::string word = c.oneOf(words), w = upperAscii(word), type = p ? hex2(p->type) : "";
+  const std::string word = c.oneOf(words);
+  const std::string w = upperAscii(word);
+  const std::string type = p ? hex2(p->type) : "";
   auto id = [&] {
     return p && c.chance(60) ? (c.chance(80) ? type : type.substr(0, 1) + char(type[1] | 0x20))
                              : c.oneOf(ids);
@@ -238,7 +243,8 @@ std::vector<std::string> checkBatchRun(const SimulatedMachine& before,
     if (p->type == 0xEE) return refused(kRefused);
     writeType(*p, type);
   } else if (w == "/F") {  // every partition whose type text is the ID
-    const int from = hexValue(args[1]), to = hexValue(args[2]);
+    const int from = hexValue(args[1]);
+    const int to = hexValue(args[2]);
     if (from < 0 || to < 0 || from == 0xEE || to == 0xEE) return refused(kRefused);
     for (const Part& p : parts)
       if (hex2(p.type) == upperAscii(args[1])) writeType(p, to);

@@ -7,8 +7,8 @@
 
 namespace quenbolt {
 namespace oracle {
-// Every random choice goes through one: from a seed (splitmix64, the same sequence everywhere, so a
-// failure's seed reproduces it) or from fuzzer input.
+// Every random choice goes through one, from a seed (splitmix64, the same sequence everywhere, so
+// a failure's seed reproduces it).
 struct Chooser {
   std::function<std::uint32_t(std::uint32_t)> below;  // 0 to n - 1 (0 when n is 0)
   bool chance(unsigned percent) { return below(100) < percent; }

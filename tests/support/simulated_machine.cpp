@@ -36,7 +36,8 @@ std::optional<Fault> decide(SimulatedDisk& disk, FaultOn on, std::uint64_t at, D
 void SimulatedDisk::put(std::uint64_t offset, const std::string& bytes) {
   if (offset > size || bytes.size() > size - offset) throw std::out_of_range("outside the disk");
   for (std::size_t done = 0, chunk; done < bytes.size(); done += chunk) {
-    const std::uint64_t index = (offset + done) / 512, within = (offset + done) % 512;
+    const std::uint64_t index = (offset + done) / 512;
+    const std::uint64_t within = (offset + done) % 512;
     chunk = std::min<std::size_t>(512 - within, bytes.size() - done);
     Chunk& s = sectors[index];  // a new chunk starts as zeros
     std::copy_n(bytes.begin() + done, chunk, s.begin() + within);
@@ -47,7 +48,8 @@ void SimulatedDisk::put(std::uint64_t offset, const std::string& bytes) {
 std::string SimulatedDisk::bytes(std::uint64_t offset, std::size_t count) const {
   std::string out(count, '\0');
   for (std::size_t done = 0, chunk; done < count && offset + done < size; done += chunk) {
-    const std::uint64_t index = (offset + done) / 512, within = (offset + done) % 512;
+    const std::uint64_t index = (offset + done) / 512;
+    const std::uint64_t within = (offset + done) % 512;
     chunk = std::min<std::size_t>(512 - within, count - done);
     const auto found = sectors.find(index);
     if (found != sectors.end())

@@ -14,7 +14,6 @@ e2e_passed=0 e2e_failed=0 e2e_skipped=0 e2e_work="" e2e_xvfb=""
 e2e_cleanup() {
   [ -d "${WINEPREFIX:-/none}" ] && wineserver -k >/dev/null 2>&1
   [ -n "$e2e_xvfb" ] && kill "$e2e_xvfb" 2>/dev/null
-  [ -d "$e2e_work" ] && chattr -R -i "$e2e_work/cases" >/dev/null 2>&1
   if [ "${QUENBOLT_E2E_KEEP:-0}" = 1 ]; then echo "kept: $e2e_work"; else rm -rf "$e2e_work"; fi
 }
 
@@ -81,7 +80,7 @@ e2e_case() {  # name function
       [ -n "${QUENBOLT_ARTIFACTS:-}" ] && mkdir -p "$QUENBOLT_ARTIFACTS/$name" &&
         cp "$CASE_DIR"/*.txt "$CASE_DIR"/*.log "$QUENBOLT_ARTIFACTS/$name/" 2>/dev/null ;;
   esac
-  [ "$rc" = 0 ] && [ "${QUENBOLT_E2E_KEEP:-0}" != 1 ] && { chattr -R -i "$CASE_DIR"; rm -rf "$CASE_DIR"; } 2>/dev/null
+  [ "$rc" = 0 ] && [ "${QUENBOLT_E2E_KEEP:-0}" != 1 ] && rm -rf "$CASE_DIR"
   return 0
 }
 
