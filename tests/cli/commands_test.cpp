@@ -56,11 +56,6 @@ std::vector<ByteChange> fat32Label(unsigned disk, std::uint64_t boot, const std:
   return copies;
 }
 
-std::vector<ByteChange> operator+(std::vector<ByteChange> a, const std::vector<ByteChange>& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
 struct Case {
   const char* command;  // after the program name
   int status;
@@ -117,7 +112,9 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"/L 1 4 work2", kExitDone, fat32Label(0, kBootH, "WORK2"), {"H:\\ work2 ok"}},
         Case{"/S 0c data",
              kExitDone,
-             fat32Label(0, kBootD, "DATA", true) + fat32Label(1, kBootG, "DATA"),
+             {bootLabel(0, kBootD, "DATA"), bootLabel(0, kBootD + 6 * 512, "DATA"),
+              rootLabel(0, kBootD, "DATA"), bootLabel(1, kBootG, "DATA"),
+              rootLabel(1, kBootG, "DATA")},
              {"D:\\ DATA ok", "G:\\ DATA ok"}},
         Case{"/S 0f DATA", kExitNotUnderstood}, Case{"", kExitDone}, Case{"/?", kExitDone},
         Case{"/list", kExitDone}, Case{"/L 1 1 a b", kExitNotUnderstood},

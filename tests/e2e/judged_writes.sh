@@ -2,9 +2,9 @@
 # Writes of the real program under Wine, judged by tools no one here wrote. GPT types and
 # attributes, on tables sfdisk made: gpt_judged (sgdisk -v, sfdisk --verify, no byte changed but
 # the entry's in both arrays and the CRC fields), and sfdisk -J must list what was written. FAT32
-# labels: under Wine no partition gets a letter, so the program writes the boot
-# sector, its backup and the root directory's label entry itself; fsck.fat must find the three
-# alike, fatlabel must read the new label, and nothing else may change.
+# labels: under Wine no partition gets a letter, so the program writes the boot sector, its backup
+# and the root directory's label entry itself; fsck.fat must find the three alike, fatlabel must
+# read the new label, and nothing else may change.
 # Usage: judged_writes.sh <path to Quenbolt.exe or Quenbolt64.exe>
 . "$(dirname "${BASH_SOURCE[0]}")/lib/e2e.sh"
 e2e_init "$@" sgdisk fsck.fat fatlabel iconv
@@ -92,6 +92,11 @@ case_writes() {
   cmp -s -n 512 "$CASE_DIR/hybrid.mbr" "${d[3]}" || fail "the hybrid MBR changed"
   # "/F" with two GPT types: every GPT partition of the first, on every disk.
   written 2 "/F 8300 0700" "${d[2]}" 4 1 "$BASIC -"
+  # What a GPT row does not take, and an MBR row's attributes.
+  local hint='GPT 分区应为四位类型代码（如 0700）或完整的 GUID'
+  err="磁盘 1 分区 3 是 GPT 分区，$hint: 07" expect 2 "" /M 1 3 07
+  err="分区标记无效: 1234（MBR 分区应为一到两位十六进制数字，$hint）" expect 2 "" /M 1 3 1234
+  err='/G 只能用于 GPT 分区: 磁盘 4 分区 1 是 MBR 分区' expect 2 "" /G 4 1 1
   # Labels refused by FAT's rules, and a character GBK cannot hold before anything is read.
   err='磁盘 4 分区 1：卷标 未写入（卷标含有 FAT 不允许的字符）' expect 1 "" /L 4 1 a.b
   err='参数含有 GBK 无法表示的字符: ?' expect 2 "" /L 4 1 한
@@ -101,16 +106,24 @@ case_writes() {
 }
 e2e_case writes case_writes
 
-# A damaged primary header: the copy found where Wine's raw disk has it, at the image's end, is
-# listed, and neither copy is written.
+# Disk 1's primary header damaged: the copy found where Wine's raw disk has it, at the image's
+# end, is listed. Disk 2's backup header damaged; disk 3's backup another sound table's (disk 2's
+# before the damage). None is written.
 case_damaged() {
-  local d
-  d=$(new_image damaged 256M)
-  partition "$d" gpt <<<"size=100MiB, type=$BASIC"
-  printf '\377' | dd of="$d" bs=1 seek=$((512 + 0x40)) conv=notrunc status=none
-  attach "$d"
-  list 0 <<<'||1|1|0700|基本数据|GPT|100||'
+  local d=() k size=$((256 << 20))
+  for k in 1 2 3; do
+    d[k]=$(new_image "damaged$k" $size)
+    partition "${d[k]}" gpt <<<"size=$((100 / k))MiB, type=$BASIC"
+  done
+  dd if="${d[2]}" of="${d[3]}" bs=512 skip=$((size / 512 - 33)) seek=$((size / 512 - 33)) \
+    conv=notrunc status=none
+  printf '\377' | dd of="${d[1]}" bs=1 seek=$((512 + 0x40)) conv=notrunc status=none
+  printf '\377' | dd of="${d[2]}" bs=1 seek=$((size - 512 + 0x40)) conv=notrunc status=none
+  attach "${d[@]:1}"
+  list 0 <<<$'||1|1|0700|基本数据|GPT|100||\n||2|1|0700|基本数据|GPT|50||\n||3|1|0700|基本数据|GPT|33||'
   err='磁盘 1 分区 1：GPT 分区项 未写入（主 GPT 已损坏）' expect 1 "" /G 1 1 1
+  err='磁盘 2 分区 1：GPT 分区项 未写入（备份 GPT 已损坏）' expect 1 "" /M 2 1 2700
+  err='磁盘 3 分区 1：GPT 分区项 未写入（GPT 主表与备份表不一致）' expect 1 "" /M 3 1 2700
 }
 e2e_case damaged case_damaged
 

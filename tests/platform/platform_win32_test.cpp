@@ -1,7 +1,7 @@
 // The real Win32 platform under Wine, where only it can be met: text the user gives reaches GBK
 // exactly or marked, and the ANSI volume calls under another code page. (Raw disks, the registry
 // and defined names are met by the end-to-end cases, through the program.) VolumeLabelWin32Test
-// runs when QUENBOLT_WINE_LABEL_TEST is set (tests/platform/wine_label_check.sh), in code page
+// runs when QUENBOLT_WINE_LABEL_TEST is set (tests/e2e/label_calls_under_wine.sh), in code page
 // 1252, where the ANSI volume calls would change GBK bytes: Wine keeps the label of C: in
 // drive_c/.windows-label as UTF-8, "卷标" before, "数据" after.
 
