@@ -6,7 +6,7 @@
 #include <sstream>
 #include "discovery/boot_sector_label_reader.h"
 #include "discovery/startup_scan.h"
-#include "support/gpt_disk.h"
+#include "support/simulated_machine.h"
 
 namespace quenbolt {
 namespace {
@@ -234,19 +234,5 @@ TEST_F(Scan, TemporaryLettersGoToPrimariesThenLogicalsWhileLettersLastAndAreRemo
   EXPECT_EQ(machine.logged("drives").size(), 2u)
       << "once none is free, the other rows do not ask again";
 }
-
-// A hidden GPT partition takes its FAT32 boot sector's label and, like a primary, a temporary
-// letter.
-TEST_F(Scan, AHiddenGptPartitionMeetsItsVolume) {
-  putGpt(machine.addDisk(0, 1ull << 30), {{0, kBasicData, 2048, 67583, 1ull << 62}});
-  machine.disks[0].put(2048 * 512, fat32Boot("BOOTLABEL"));
-  machine.partitionDevices[{0, 1}] = SimulatedVolume{0, 2048 * 512, 0, "VOLUME", "FAT32", 4 << 20};
-  TempLetterList letters;
-  scanWithTemporaryLetters(platform, catalogue, list, letters);
-  EXPECT_EQ(list.rows[0][kDriveLetterColumn] + list.rows[0][kLabelColumn] +
-                list.rows[0][kFreeSpaceColumn] + list.rows[0][kKindColumn],
-            "DBOOTLABEL4GPT，隐藏");
-}
-
 }  // namespace
 }  // namespace quenbolt

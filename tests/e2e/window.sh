@@ -3,7 +3,7 @@
 # is compared byte for byte after each run. Screenshots go to the artifact folder.
 # Usage: window.sh <path to Quenbolt.exe or Quenbolt64.exe>
 . "$(dirname "${BASH_SOURCE[0]}")/lib/e2e.sh"
-e2e_init "$@" xdotool import convert
+e2e_init "$@" xdotool import convert sgdisk
 shots=${QUENBOLT_ARTIFACTS:-$(dirname "$QB_EXE")/e2e/window}
 mkdir -p "$shots" && shots=$(cd "$shots" && pwd)
 
@@ -115,5 +115,24 @@ case_escape_then_staged_ok() {
   no_letters_left
 }
 e2e_case escape_then_staged_ok case_escape_then_staged_ok
+
+# A GPT disk in Windows' layout: "隐藏" on the basic data partition (row 2) sets its attribute
+# bits 62 and 63; the recovery partition (row 3) becomes basic data by its code typed into the type
+# field. "确定" writes both into both copies of the table.
+case_gpt_hidden() {
+  local d
+  d=$(new_image gpt 1G)
+  partition "$d" gpt <<<"$WINDOWS_GPT"
+  attach "$d"
+  open_window
+  row 2; click_at 271 293; modify
+  stage_type 3 0700
+  confirm gpt-note
+  [ "$QB_STATUS" = 0 ] || fail "(window) 确定: status $QB_STATUS"
+  gpt_judged "$d" 2 3
+  [ "$(listed "$d" 3)" = "$BASIC GUID:62,63" ] || fail "row 2: sfdisk lists $(listed "$d" 3)"
+  [ "$(listed "$d" 4)" = "$BASIC -" ] || fail "row 3: sfdisk lists $(listed "$d" 4)"
+}
+e2e_case gpt_hidden case_gpt_hidden
 
 e2e_finish
