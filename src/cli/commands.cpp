@@ -92,19 +92,23 @@ void reportUnreadable(CommandResult& result, const std::vector<UnreadableDisk>& 
   if (!disks.empty() && result.exitStatus == kExitDone) result.exitStatus = kExitDiskUnreadable;
 }
 
-// A partition named on a disk the scan could not read is not known to be missing: the disk is
-// what went wrong, and the line says so.
-void reportNoSuchPartition(const PartitionList& list, CommandResult& result,
-                           const std::vector<std::string>& args) {
+// The row "disk part" names (args[2] and args[3]), or nothing, said. A partition named on a disk
+// the scan could not read is not known to be missing: the disk is what went wrong, and the line
+// says so.
+std::optional<std::size_t> namedRow(const PartitionList& list, CommandResult& result,
+                                    const std::vector<std::string>& args) {
   const std::string disk = upperCased(args[2]);
+  const std::optional<std::size_t> row = findNumberedRow(list, disk, upperCased(args[3]));
+  if (row) return row;
   for (const UnreadableDisk& unreadable : list.unreadableDisks) {
     if (decimalText(std::uint64_t{unreadable.disk} + 1) == disk) {
       reportUnreadable(result, {unreadable});
-      return;
+      return std::nullopt;
     }
   }
   refuse(result, kExitNoSuchPartition,
          "找不到分区: 磁盘 " + shown(args[2]) + " 分区 " + shown(args[3]));
+  return std::nullopt;
 }
 
 // The disk argument of "/A" read as a number the lenient way (optional sign, then decimal digits
@@ -199,12 +203,8 @@ void setTypeId(Platform& platform, PartitionList& list, const std::vector<std::s
   if (!acceptType(result, id)) return;
   const std::optional<Guid> gptType = gptTypeOf(id);
   if (!gptType && refuseProtectiveType(result, id)) return;
-  const std::optional<std::size_t> row =
-      findNumberedRow(list, upperCased(args[2]), upperCased(args[3]));
-  if (!row) {
-    reportNoSuchPartition(list, result, args);
-    return;
-  }
+  const std::optional<std::size_t> row = namedRow(list, result, args);
+  if (!row) return;
   const std::string partition = "磁盘 " + shown(args[2]) + " 分区 " + shown(args[3]);
   if (GptRecord* record = list.gptRecordOf(*row)) {
     if (!gptType) {
@@ -253,12 +253,8 @@ void setAttributes(Platform& platform, PartitionList& list, const std::vector<st
            "GPT 属性无效: " + shown(args[4]) + "（应为一到十六位十六进制数字，可以 0x 开头）");
     return;
   }
-  const std::optional<std::size_t> row =
-      findNumberedRow(list, upperCased(args[2]), upperCased(args[3]));
-  if (!row) {
-    reportNoSuchPartition(list, result, args);
-    return;
-  }
+  const std::optional<std::size_t> row = namedRow(list, result, args);
+  if (!row) return;
   GptRecord* record = list.gptRecordOf(*row);
   if (!record) {
     refuse(result, kExitNotUnderstood,
@@ -273,12 +269,8 @@ void setAttributes(Platform& platform, PartitionList& list, const std::vector<st
 // "/L disk part label": the label as typed, cut to 11 bytes without splitting a character.
 void setLabel(Platform& platform, PartitionList& list, const std::vector<std::string>& args,
               CommandResult& result) {
-  const std::optional<std::size_t> row =
-      findNumberedRow(list, upperCased(args[2]), upperCased(args[3]));
-  if (!row) {
-    reportNoSuchPartition(list, result, args);
-    return;
-  }
+  const std::optional<std::size_t> row = namedRow(list, result, args);
+  if (!row) return;
   list.nameLabel(*row, cutGbk(args[4], kLabelBytes));
   commit(platform, list, result);
 }
